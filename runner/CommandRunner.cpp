@@ -1,0 +1,409 @@
+#include "runner/CommandRunner.h"
+
+#include "runner/CommandLine.h"
+#include "runner/ProcessTimer.h"
+#include "runner/UiHandover.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+/// Longest wait of the reader between two looks at its child when nothing wakes it. Output, the child's
+/// end, Stop and the timer's ticks all wake it at once; this only bounds the cost of a missed wake.
+constexpr int kIdleWaitMs = 250;
+
+void closeFd(int& fd)
+{
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+/// Moves a descriptor above the standard ones, so that placing the child's standard descriptors can
+/// never overwrite one of our pipe ends (it can be 0, 1 or 2 when the program runs without them).
+bool raiseAboveStandard(int& fd)
+{
+    if (fd > STDERR_FILENO)
+        return true;
+    const int raised = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    if (raised < 0)
+        return false;
+    ::close(fd);
+    fd = raised;
+    return true;
+}
+
+/// A close-on-exec pipe whose ends are not standard descriptors.
+bool makePipe(int ends[2], QString* error)
+{
+    if (::pipe2(ends, O_CLOEXEC) != 0 || !raiseAboveStandard(ends[0]) || !raiseAboveStandard(ends[1])) {
+        *error = QStringLiteral("Pipe creation error: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        closeFd(ends[0]);
+        closeFd(ends[1]);
+        return false;
+    }
+    return true;
+}
+
+int openPidFd(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
+/// Waits for a child that its run no longer watches, so that it never lingers as a zombie.
+void reapLater(pid_t pid)
+{
+    std::thread([pid] {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+}
+
+/// True once the child has ended and has been reaped.
+bool childHasEnded(pid_t pid)
+{
+    for (;;) {
+        const pid_t result = ::waitpid(pid, nullptr, WNOHANG);
+        if (result == pid)
+            return true;
+        if (result == 0)
+            return false;
+        if (errno != EINTR)
+            return true; // not our child any more: nothing left to wait for
+    }
+}
+
+} // namespace
+
+TRunnerThread::TRunnerThread(RunSettings settings)
+    : FSettings(std::move(settings))
+    , FWakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{
+    try {
+        FThread = std::thread([this] { Run(); });
+    } catch (...) {
+        closeFd(FWakeFd);
+        throw;
+    }
+}
+
+TRunnerThread::~TRunnerThread()
+{
+    if (FThread.joinable())
+        FThread.join();
+    closeFd(FWakeFd);
+}
+
+void TRunnerThread::Terminate()
+{
+    FTerminated.store(true);
+    Wake();
+}
+
+void TRunnerThread::Wake()
+{
+    if (FWakeFd >= 0) {
+        const eventfd_t one = 1;
+        [[maybe_unused]] const auto written = ::write(FWakeFd, &one, sizeof one);
+    }
+}
+
+QString TRunnerThread::StartError() const
+{
+    if (!isFinished())
+        return {};
+    if (FProcessError)
+        return QString::fromUtf8(FProcessError->what());
+    return FPipeError;
+}
+
+void TRunnerThread::Run()
+{
+    // Signals for the program belong to the UI thread. Blocking SIGPIPE here also turns a write to a
+    // child that closed its input into a plain EPIPE instead of the end of the program.
+    sigset_t all;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    // A Stop that came before the run began skips it altogether.
+    if (!FTerminated.load())
+        RunChild();
+    FFinished.store(true);
+    UiHandover::instance().wakeWaiters();
+}
+
+void TRunnerThread::RunChild()
+{
+    const RunSettings& s = FSettings;
+    int input[2] = {-1, -1};
+    int output[2] = {-1, -1};
+    auto startFailed = [&](const QString& message) {
+        closeFd(input[0]);
+        closeFd(input[1]);
+        closeFd(output[0]);
+        closeFd(output[1]);
+        if (s.OnStartError) {
+            try {
+                s.OnStartError(s.Sender, message);
+            } catch (...) {
+                FHandlerError = std::current_exception();
+            }
+        }
+    };
+    if (!makePipe(input, &FPipeError) || !makePipe(output, &FPipeError)) {
+        startFailed(FPipeError);
+        return;
+    }
+
+    QList<QByteArray> words;
+    for (const QString& word : splitCommandLine(s.CommandLine))
+        words.append(QFile::encodeName(word));
+    std::vector<char*> argv;
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    QList<QByteArray> environment = s.Environment;
+    std::vector<char*> envp;
+    for (QByteArray& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // The child starts with default signal handling and nothing blocked, whatever this program set up.
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGQUIT);
+    sigaddset(&defaults, SIGCHLD);
+    posix_spawnattr_setsigmask(&attributes, &noSignals);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    pid_t pid = -1;
+    const int spawnError = words.isEmpty()
+        ? ENOENT
+        : ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (spawnError != 0) {
+        FProcessError.emplace((s.CommandLine + QStringLiteral(" doesn't exist.")).toStdString());
+        startFailed(QString::fromUtf8(FProcessError->what()));
+        return;
+    }
+    FChildPid.store(pid);
+    closeFd(input[0]);
+    closeFd(output[1]);
+    ::fcntl(output[0], F_SETFL, ::fcntl(output[0], F_GETFL) | O_NONBLOCK);
+    int pidFd = openPidFd(pid);
+
+    LineAssembler assembler({s.Sender, s.Lines, s.OutputLines, s.OnNewLine, s.Timer, &FTerminated});
+    assembler.InputLines = s.InputLines;
+    assembler.InputToOutput = s.InputToOutput;
+    const auto writeInput = [fd = input[1]](QByteArrayView bytes) {
+        qsizetype offset = 0;
+        while (offset < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.data() + offset, static_cast<size_t>(bytes.size() - offset));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return;
+            offset += n;
+        }
+    };
+
+    std::vector<char> buffer(1024);
+    bool exited = false;
+    bool outputOpen = true;
+    try {
+        for (;;) {
+            // The end is sampled before the pipe is read, so the cycle that sees the end still reads
+            // everything the child wrote.
+            exited = childHasEnded(pid);
+
+            int available = 0;
+            if (::ioctl(output[0], FIONREAD, &available) != 0)
+                available = 0;
+            if (available > 0) {
+                if (static_cast<size_t>(available) > buffer.size())
+                    buffer.resize(static_cast<size_t>(available));
+                const ssize_t n = ::read(output[0], buffer.data(), buffer.size());
+                if (n > 0)
+                    assembler.takeBlock(QByteArrayView(buffer.data(), n));
+            } else {
+                assembler.writeInputLines(writeInput);
+            }
+
+            if (!exited) {
+                // Wake at once on output, on the child's end, on Stop and on the timer's ticks.
+                pollfd watched[3];
+                nfds_t count = 0;
+                watched[count++] = {FWakeFd, POLLIN, 0};
+                if (pidFd >= 0)
+                    watched[count++] = {pidFd, POLLIN, 0};
+                if (outputOpen)
+                    watched[count++] = {output[0], POLLIN, 0};
+                const int ready = ::poll(watched, count, pidFd >= 0 ? kIdleWaitMs : 1);
+                if (ready > 0) {
+                    eventfd_t drained;
+                    [[maybe_unused]] const auto n = ::read(FWakeFd, &drained, sizeof drained);
+                    // Once every writer has closed the pipe it stays ready for good; polling it further
+                    // would spin while the child lives on.
+                    const pollfd& out = watched[count - 1];
+                    if (outputOpen && (out.revents & (POLLHUP | POLLERR)) && !(out.revents & POLLIN))
+                        outputOpen = false;
+                }
+            }
+
+            if (FTerminated.load() && !exited)
+                ::kill(pid, SIGKILL);
+
+            if (exited)
+                break;
+            if (s.Timer && s.MaxTimeAfterBeginning > 0 && s.Timer->TimeAfterBeginning.load() > s.MaxTimeAfterBeginning)
+                break;
+            if (s.Timer && s.MaxTimeAfterLastOutput > 0
+                && s.Timer->TimeAfterLastOutput.load() > s.MaxTimeAfterLastOutput)
+                break;
+        }
+        assembler.finish();
+    } catch (...) {
+        FHandlerError = std::current_exception();
+    }
+
+    closeFd(pidFd);
+    closeFd(input[1]);
+    closeFd(output[0]);
+    FChildPid.store(-1);
+    if (!exited)
+        reapLater(pid);
+    if (s.Timer)
+        s.Timer->StopCounting();
+    if (FHandlerError || !s.OnTerminated)
+        return;
+    try {
+        s.OnTerminated(s.Sender);
+    } catch (...) {
+        FHandlerError = std::current_exception();
+    }
+}
+
+TCommandRunner::TCommandRunner(QObject* owner)
+    : QObject(owner)
+{
+    // Binds the hand-over facility to this, the UI thread, before any reader can ask for it.
+    UiHandover::instance();
+}
+
+TCommandRunner::~TCommandRunner()
+{
+    Stop();
+}
+
+QList<QByteArray> TCommandRunner::ChildEnvironment() const
+{
+    QList<QByteArray> environment;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        const QByteArray text(*entry);
+        const QByteArray name = text.left(text.indexOf('='));
+        bool changed = false;
+        for (const auto& change : Environment)
+            changed = changed || change.first == name;
+        if (!changed)
+            environment.append(text);
+    }
+    for (const auto& [name, value] : Environment) {
+        if (value)
+            environment.append(name + '=' + *value);
+    }
+    return environment;
+}
+
+void TCommandRunner::Execute()
+{
+    Q_ASSERT(UiHandover::instance().isUiThread());
+    Q_ASSERT(!FStopping);
+    if (CommandLine.isEmpty())
+        return;
+    // Two readers must never share the lines and the tick counter.
+    Stop();
+    if (!FTimer) {
+        FTimer = new TProcessTimer(this);
+        connect(FTimer, &QTimer::timeout, this, [this] {
+            if (FThread)
+                FThread->Wake();
+        });
+    }
+    FLines.clear();
+    FTimer->StartCounting();
+
+    RunSettings settings;
+    settings.Sender = this;
+    settings.CommandLine = CommandLine;
+    settings.Lines = &FLines;
+    settings.OutputLines = OutputLines;
+    settings.InputToOutput = InputToOutput;
+    settings.InputLines = InputLines;
+    settings.Timer = FTimer;
+    settings.MaxTimeAfterBeginning = MaxTimeAfterBeginning;
+    settings.MaxTimeAfterLastOutput = MaxTimeAfterLastOutput;
+    settings.OnNewLine = OnNewLine;
+    settings.OnTerminated = OnTerminated;
+    settings.OnStartError = OnStartError;
+    settings.Environment = ChildEnvironment();
+    try {
+        FThread = new TRunnerThread(std::move(settings));
+    } catch (const std::system_error& error) {
+        throw std::runtime_error(QStringLiteral("Thread creation error: %1").arg(QString::fromLocal8Bit(error.what())).toStdString());
+    }
+}
+
+void TCommandRunner::Stop()
+{
+    Q_ASSERT(UiHandover::instance().isUiThread());
+    if (!FThread || FStopping)
+        return;
+    FStopping = true;
+    TRunnerThread* thread = FThread;
+    if (!thread->isFinished()) {
+        thread->Terminate();
+        UiHandover::instance().serveUntil([thread] { return thread->isFinished(); });
+    }
+    delete thread;
+    FThread = nullptr;
+    FStopping = false;
+}
+
+QString TCommandRunner::StartError() const
+{
+    return FThread ? FThread->StartError() : QString();
+}

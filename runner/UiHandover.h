@@ -1,0 +1,59 @@
+#ifndef QUILLMARK_RUNNER_UIHANDOVER_H
+#define QUILLMARK_RUNNER_UIHANDOVER_H
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class QObject;
+
+/// Lets a worker thread run a call on the UI thread and wait until it has run. The UI thread runs handed
+/// calls from its event loop, and also while it waits for a worker in serveUntil(), where it runs handed
+/// calls only, never posted events or user input. A worker blocked here can therefore never deadlock
+/// against a UI thread that is waiting for that worker to finish.
+class UiHandover
+{
+public:
+    /// The facility of the thread that first asks for it, which must be the UI thread (the thread that
+    /// runs the QCoreApplication's event loop).
+    static UiHandover& instance();
+
+    UiHandover();
+    ~UiHandover();
+    UiHandover(const UiHandover&) = delete;
+    UiHandover& operator=(const UiHandover&) = delete;
+
+    /// Any thread. Runs call on the UI thread and returns when it has run; an exception it throws is
+    /// rethrown here. Called on the UI thread itself, it runs call directly.
+    void call(const std::function<void()>& call);
+
+    /// UI thread. Runs handed calls until done() holds. done() is looked at again after each handed call
+    /// and after each wakeWaiters().
+    void serveUntil(const std::function<bool()>& done);
+
+    /// Any thread: whatever a serveUntil() waits for may have come true.
+    void wakeWaiters();
+
+    /// UI thread: runs the calls handed so far. The event loop calls it; tests may too.
+    void runPending();
+
+    bool isUiThread() const { return std::this_thread::get_id() == m_uiThread; }
+
+private:
+    struct Request;
+    void postWakeEvent();
+
+    std::thread::id m_uiThread;
+    std::mutex m_mutex;
+    std::condition_variable m_uiWake;
+    std::condition_variable m_callDone;
+    std::deque<Request*> m_queue;
+    bool m_eventPosted = false;
+    std::unique_ptr<QObject> m_receiver;
+};
+
+#endif // QUILLMARK_RUNNER_UIHANDOVER_H
