@@ -1,35 +1,10 @@
 #include "runner/UiHandover.h"
 
 #include <QCoreApplication>
-#include <QEvent>
-#include <QObject>
+#include <QSocketNotifier>
 
-namespace {
-
-const QEvent::Type kRunHandedCalls = static_cast<QEvent::Type>(QEvent::User + 0x51);
-
-/// Lives on the UI thread; a posted event makes its event loop run the handed calls.
-class HandoverReceiver : public QObject
-{
-public:
-    explicit HandoverReceiver(UiHandover* handover)
-        : m_handover(handover)
-    {
-    }
-
-    bool event(QEvent* event) override
-    {
-        if (event->type() != kRunHandedCalls)
-            return QObject::event(event);
-        m_handover->runPending();
-        return true;
-    }
-
-private:
-    UiHandover* m_handover;
-};
-
-} // namespace
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 struct UiHandover::Request
 {
@@ -46,11 +21,26 @@ UiHandover& UiHandover::instance()
 
 UiHandover::UiHandover()
     : m_uiThread(std::this_thread::get_id())
-    , m_receiver(std::make_unique<HandoverReceiver>(this))
+    , m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
+    // The event loop learns of handed calls through a descriptor rather than a posted event: a worker
+    // then shares nothing with the event loop but the mutex-guarded queue.
+    if (QCoreApplication::instance() && m_wakeFd >= 0) {
+        m_notifier = std::make_unique<QSocketNotifier>(m_wakeFd, QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] {
+            eventfd_t count;
+            [[maybe_unused]] const auto n = ::read(m_wakeFd, &count, sizeof count);
+            runPending();
+        });
+    }
 }
 
-UiHandover::~UiHandover() = default;
+UiHandover::~UiHandover()
+{
+    m_notifier.reset();
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
+}
 
 void UiHandover::call(const std::function<void()>& call)
 {
@@ -62,13 +52,10 @@ void UiHandover::call(const std::function<void()>& call)
     request.call = &call;
     std::unique_lock lock(m_mutex);
     m_queue.push_back(&request);
-    const bool post = !m_eventPosted;
-    m_eventPosted = true;
     m_uiWake.notify_all();
-    if (post) {
-        lock.unlock();
-        postWakeEvent();
-        lock.lock();
+    if (m_notifier) {
+        const eventfd_t one = 1;
+        [[maybe_unused]] const auto n = ::write(m_wakeFd, &one, sizeof one);
     }
     m_callDone.wait(lock, [&request] { return request.done; });
     lock.unlock();
@@ -76,17 +63,9 @@ void UiHandover::call(const std::function<void()>& call)
         std::rethrow_exception(request.error);
 }
 
-void UiHandover::postWakeEvent()
-{
-    // Without an application object nothing would ever deliver the event; serveUntil still runs the call.
-    if (QCoreApplication::instance())
-        QCoreApplication::postEvent(m_receiver.get(), new QEvent(kRunHandedCalls));
-}
-
 void UiHandover::runPending()
 {
     std::unique_lock lock(m_mutex);
-    m_eventPosted = false;
     while (!m_queue.empty()) {
         Request* request = m_queue.front();
         m_queue.pop_front();

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-class QObject;
+class QSocketNotifier;
 
 /// Lets a worker thread run a call on the UI thread and wait until it has run. The UI thread runs handed
 /// calls from its event loop, and also while it waits for a worker in serveUntil(), where it runs handed
@@ -19,7 +19,7 @@ class UiHandover
 {
 public:
     /// The facility of the thread that first asks for it, which must be the UI thread (the thread that
-    /// runs the QCoreApplication's event loop).
+    /// runs the QCoreApplication's event loop), once the application object exists.
     static UiHandover& instance();
 
     UiHandover();
@@ -45,15 +45,15 @@ public:
 
 private:
     struct Request;
-    void postWakeEvent();
 
     std::thread::id m_uiThread;
     std::mutex m_mutex;
     std::condition_variable m_uiWake;
     std::condition_variable m_callDone;
     std::deque<Request*> m_queue;
-    bool m_eventPosted = false;
-    std::unique_ptr<QObject> m_receiver;
+    int m_wakeFd = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier; ///< absent without an application object
+
 };
 
 #endif // QUILLMARK_RUNNER_UIHANDOVER_H

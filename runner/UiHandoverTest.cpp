@@ -145,22 +145,56 @@ TEST_F(UiHandoverTest, ServeUntilRunsHandedCallsButNotPostedEvents)
     EXPECT_TRUE(spinUntil([&] { return posted; }));
 }
 
-// A worker that ends between serveUntil's look at done() and its wait must still wake it.
+// A worker that ends between serveUntil's look at done() and its wait must still wake it. done() itself
+// holds the UI thread in that gap until the worker has ended; a watchdog frees a serveUntil that missed
+// the wake, so that the fault shows as a failure rather than a hang.
 TEST_F(UiHandoverTest, ServeUntilMissesNoWakeUp)
 {
+    constexpr int Attempts = 100;
+    std::atomic<int> attempt{0};
+    std::atomic<bool> over{false};
+    std::atomic<int> rescues{0};
+    std::thread watchdog([&] {
+        int watched = -1;
+        auto since = std::chrono::steady_clock::now();
+        while (!over.load()) {
+            if (attempt.load() != watched) {
+                watched = attempt.load();
+                since = std::chrono::steady_clock::now();
+            } else if (std::chrono::steady_clock::now() - since > 2s) {
+                ++rescues;
+                since = std::chrono::steady_clock::now();
+                handover.wakeWaiters();
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+    });
+
     int handed = 0;
-    for (int attempt = 0; attempt < 500; ++attempt) {
+    for (; attempt.load() < Attempts && rescues.load() == 0; ++attempt) {
+        std::atomic<bool> looked{false};
         std::atomic<bool> finished{false};
         std::thread worker([&] {
-            if (attempt % 2 == 1)
+            while (!looked.load())
+                std::this_thread::yield();
+            if (attempt.load() % 2 == 1)
                 handover.call([&] { ++handed; });
             finished = true;
             handover.wakeWaiters();
         });
-        handover.serveUntil([&] { return finished.load(); });
+        handover.serveUntil([&] {
+            const bool result = finished.load();
+            if (!result && !looked.exchange(true))
+                std::this_thread::sleep_for(2ms);
+            return result;
+        });
         worker.join();
     }
-    EXPECT_EQ(handed, 250);
+    over = true;
+    watchdog.join();
+
+    ASSERT_EQ(rescues.load(), 0) << "serveUntil missed the wake-up of attempt " << attempt.load();
+    EXPECT_EQ(handed, Attempts / 2);
 }
 
 TEST_F(UiHandoverTest, ManyThreadsHandCallsConcurrently)
