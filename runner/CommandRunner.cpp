@@ -300,6 +300,9 @@ void TRunnerThread::RunChild()
         FHandlerError = std::current_exception();
     }
 
+    // Nothing reads the child of a run that a handler's error ended; a limit leaves its child running.
+    if (FHandlerError && !exited)
+        ::kill(pid, SIGKILL);
     closeFd(pidFd);
     closeFd(input[1]);
     closeFd(output[0]);
@@ -321,7 +324,7 @@ TCommandRunner::TCommandRunner(QObject* owner)
     : QObject(owner)
 {
     // Binds the hand-over facility to this, the UI thread, before any reader can ask for it.
-    UiHandover::instance();
+    UiHandover::instance().attachToEventLoop();
 }
 
 TCommandRunner::~TCommandRunner()
@@ -348,10 +351,20 @@ QList<QByteArray> TCommandRunner::ChildEnvironment() const
     return environment;
 }
 
+void TCommandRunner::RefuseCallFromOwnRun(const char* operation) const
+{
+    UiHandover& handover = UiHandover::instance();
+    if (!handover.isUiThread())
+        qFatal("TCommandRunner::%s called outside the UI thread", operation);
+    // Either would wait for a reader that is itself waiting for the call that is running now; and a run
+    // started while this runner stops its earlier one would share its lines and tick counter.
+    if (FStopping || (FThread && handover.isServing(FThread->ThreadId())))
+        qFatal("TCommandRunner::%s called from its own run's handler", operation);
+}
+
 void TCommandRunner::Execute()
 {
-    Q_ASSERT(UiHandover::instance().isUiThread());
-    Q_ASSERT(!FStopping);
+    RefuseCallFromOwnRun("Execute");
     if (CommandLine.isEmpty())
         return;
     // Two readers must never share the lines and the tick counter.
@@ -389,9 +402,10 @@ void TCommandRunner::Execute()
 
 void TCommandRunner::Stop()
 {
-    Q_ASSERT(UiHandover::instance().isUiThread());
+    // A Stop within a Stop of this runner finds the run ending already.
     if (!FThread || FStopping)
         return;
+    RefuseCallFromOwnRun("Stop");
     FStopping = true;
     TRunnerThread* thread = FThread;
     if (!thread->isFinished()) {

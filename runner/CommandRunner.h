@@ -78,6 +78,7 @@ public:
     std::exception_ptr HandlerError() const { return FHandlerError; }
     /// Process id of the child while it runs, -1 before and after.
     int ChildPid() const { return FChildPid.load(); }
+    std::thread::id ThreadId() const { return FThread.get_id(); }
 
 private:
     void Run();
@@ -98,7 +99,9 @@ private:
 /// reports the output line by line and the end of the run, and can end runs that last too long or fall
 /// silent. The constructor, Execute, Stop and Thread belong to the UI thread; the events are raised on the
 /// run's reader thread, each handler call finishing before the reader goes on. A handler that changes
-/// what the UI thread owns does it through UiHandover::call.
+/// what the UI thread owns does it through UiHandover::call. Neither a handler nor a call it hands over
+/// may Execute or Stop its own runner, since both wait for the reader that is waiting for them: post the
+/// work to the UI thread's event loop instead. Doing it anyway ends the program with a message.
 class TCommandRunner : public QObject
 {
     Q_OBJECT
@@ -150,6 +153,7 @@ public:
 
 private:
     QList<QByteArray> ChildEnvironment() const;
+    void RefuseCallFromOwnRun(const char* operation) const;
 
     LineList FLines;
     TProcessTimer* FTimer = nullptr;

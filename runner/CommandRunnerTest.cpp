@@ -18,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -134,7 +135,13 @@ pid_t printedPid(const QList<QByteArray>& lines)
 
 struct Event
 {
-    enum class Kind { Line, Beginning, Terminated, StartError };
+    enum class Kind
+    {
+        Line,
+        Beginning,
+        Terminated,
+        StartError
+    };
     Kind kind;
     QByteArray text;
     TCommandRunner* sender;
@@ -326,9 +333,8 @@ TEST_F(CommandRunnerTest, StopServesHandedCallsOfHandlersWhileItWaits)
     // Owned by the UI thread; the handlers change them only through the hand-over.
     int uiLines = 0;
     int uiEnds = 0;
-    runner.OnNewLine = [&](TCommandRunner*, const QByteArray&, TOutputType) {
-        UiHandover::instance().call([&] { ++uiLines; });
-    };
+    runner.OnNewLine
+        = [&](TCommandRunner*, const QByteArray&, TOutputType) { UiHandover::instance().call([&] { ++uiLines; }); };
     runner.OnTerminated = [&](TCommandRunner*) { UiHandover::instance().call([&] { ++uiEnds; }); };
 
     start({"forever"});
@@ -430,9 +436,8 @@ TEST_F(CommandRunnerTest, SilenceLimitEndsRunOnThirdTickAfterLastLineAndChildIsR
     ASSERT_GT(pid, 0);
     leftRunning(pid);
     EXPECT_EQ(log.lines(), (QList<QByteArray>{"pid " + QByteArray::number(pid), "prompt"}));
-    const auto pidLine = std::find_if(events.begin(), events.end(), [](const Event& e) {
-        return e.kind == Event::Kind::Line;
-    });
+    const auto pidLine
+        = std::find_if(events.begin(), events.end(), [](const Event& e) { return e.kind == Event::Kind::Line; });
     const auto silence = events.back().at - pidLine->at;
     EXPECT_GE(silence, 2000ms);
     EXPECT_LE(silence, 3000ms);
@@ -500,9 +505,10 @@ TEST_F(CommandRunnerTest, EnvironmentChangesReachOnlyTheChildWhichInheritsTheRes
         qunsetenv(name);
     ASSERT_TRUE(ended);
 
-    EXPECT_EQ(log.lines(), (QList<QByteArray>{"QUILLMARK_TEST_SET=a value", "QUILLMARK_TEST_REMOVED unset",
-                                              "QUILLMARK_TEST_REPLACED=new", "QUILLMARK_TEST_INHERITED=kept",
-                                              "cwd " + QDir::currentPath().toUtf8()}));
+    EXPECT_EQ(
+        log.lines(),
+        (QList<QByteArray>{"QUILLMARK_TEST_SET=a value", "QUILLMARK_TEST_REMOVED unset", "QUILLMARK_TEST_REPLACED=new",
+                           "QUILLMARK_TEST_INHERITED=kept", "cwd " + QDir::currentPath().toUtf8()}));
     EXPECT_EQ(ownRemoved, "gone");
     EXPECT_EQ(ownSet, QByteArray());
 }
@@ -594,7 +600,6 @@ TEST_F(CommandRunnerTest, ErrorEscapingHandlerEndsRunWithoutTerminatedAndKeepsTh
     start({"pid", "out", "never", "silent"});
     ASSERT_TRUE(waitForReader());
     ASSERT_GT(pid, 0);
-    leftRunning(pid);
 
     EXPECT_EQ(log.count(Event::Kind::Terminated), 0);
     EXPECT_EQ(runner.Lines().size(), 1);
@@ -604,8 +609,41 @@ TEST_F(CommandRunnerTest, ErrorEscapingHandlerEndsRunWithoutTerminatedAndKeepsTh
     } catch (const std::runtime_error& error) {
         EXPECT_STREQ(error.what(), "handler failed");
     }
-    kill(pid, SIGKILL);
+    // Nothing reads that child any more, so it is ended and reaped.
     EXPECT_TRUE(spinUntil([&] { return processState(pid) == 0; }, 5s));
+}
+
+using CommandRunnerDeathTest = CommandRunnerTest;
+
+// Either call waits for the reader, which waits for the handed call that makes it: a deadlock that must
+// show at once rather than freeze the window.
+TEST_F(CommandRunnerDeathTest, ExecuteOrStopFromACallHandedByItsOwnRunEndsTheProgram)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const bool stop : {false, true}) {
+        EXPECT_DEATH(
+            {
+                runner.OnTerminated = [&](TCommandRunner*) {
+                    UiHandover::instance().call([&] { stop ? runner.Stop() : runner.Execute(); });
+                };
+                start({"out", "x"});
+                spinUntil([] { return false; }, 10s);
+            },
+            stop ? "Stop called from its own run's handler" : "Execute called from its own run's handler");
+    }
+}
+
+TEST_F(CommandRunnerDeathTest, ExecuteWhileTheSameRunnerStopsEndsTheProgram)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            runner.OnTerminated = [&](TCommandRunner*) { UiHandover::instance().call([&] { runner.Execute(); }); };
+            start({"forever"});
+            spinUntil([&] { return !runner.Lines().isEmpty(); });
+            runner.Stop();
+        },
+        "Execute called from its own run's handler");
 }
 
 TEST(CommandRunnerTeardown, DestroyingRunnerStopsItsRun)
@@ -624,10 +662,17 @@ TEST(CommandRunnerTeardown, DestroyingRunnerStopsItsRun)
     EXPECT_EQ(processState(pid), 0);
 }
 
+/// QUILLMARK_STRESS_CYCLES overrides the default. A sanitized test child takes seven to ten times as long
+/// to start.
 int stressCycles()
 {
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+    constexpr int DefaultCycles = 500;
+#else
+    constexpr int DefaultCycles = 2000;
+#endif
     const QByteArray value = qgetenv("QUILLMARK_STRESS_CYCLES");
-    return value.isEmpty() ? 2000 : value.toInt();
+    return value.isEmpty() ? DefaultCycles : value.toInt();
 }
 
 // Runs started and stopped at every moment while the handlers hand their work to the UI thread: no

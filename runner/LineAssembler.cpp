@@ -94,6 +94,11 @@ void LineAssembler::completeLine(const QByteArray& text)
 {
     if (m_receivers.Timer)
         m_receivers.Timer->ResetLastOutput();
+    deliverLine(text);
+}
+
+void LineAssembler::deliverLine(const QByteArray& text)
+{
     if (m_receivers.Lines)
         m_receivers.Lines->append(text);
     showRow(text);
@@ -114,13 +119,9 @@ void LineAssembler::finish()
 {
     if (m_pending.isEmpty())
         return;
-    const QByteArray last = std::exchange(m_pending, QByteArray());
-    if (m_receivers.Lines)
-        m_receivers.Lines->append(last);
-    showRow(last);
-    m_partialShown = false;
-    if (m_receivers.OnNewLine)
-        m_receivers.OnNewLine(m_receivers.Sender, last, otEntireLine);
+    // The last line of a run counts as complete even without its line end, but it is no output that
+    // arrived now, so the silence counter is left alone.
+    deliverLine(std::exchange(m_pending, QByteArray()));
 }
 
 void LineAssembler::writeInputLines(const InputWriter& write)

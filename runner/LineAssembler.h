@@ -72,6 +72,8 @@ public:
 private:
     bool terminated() const;
     void completeLine(const QByteArray& text);
+    /// To Lines, OutputLines and OnNewLine, as a complete line.
+    void deliverLine(const QByteArray& text);
     void beginningOfLine();
     void showRow(const QByteArray& text);
 

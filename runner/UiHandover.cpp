@@ -3,12 +3,15 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <algorithm>
+
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 struct UiHandover::Request
 {
     const std::function<void()>* call = nullptr;
+    std::thread::id caller;
     std::exception_ptr error;
     bool done = false;
 };
@@ -23,16 +26,30 @@ UiHandover::UiHandover()
     : m_uiThread(std::this_thread::get_id())
     , m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
+    attachToEventLoop();
+}
+
+void UiHandover::attachToEventLoop()
+{
+    Q_ASSERT(isUiThread());
+    if (!QCoreApplication::instance() || m_wakeFd < 0)
+        return;
+    std::lock_guard lock(m_mutex);
+    if (m_notifier)
+        return;
     // The event loop learns of handed calls through a descriptor rather than a posted event: a worker
     // then shares nothing with the event loop but the mutex-guarded queue.
-    if (QCoreApplication::instance() && m_wakeFd >= 0) {
-        m_notifier = std::make_unique<QSocketNotifier>(m_wakeFd, QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] {
-            eventfd_t count;
-            [[maybe_unused]] const auto n = ::read(m_wakeFd, &count, sizeof count);
-            runPending();
-        });
-    }
+    m_notifier = std::make_unique<QSocketNotifier>(m_wakeFd, QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] {
+        eventfd_t count;
+        [[maybe_unused]] const auto n = ::read(m_wakeFd, &count, sizeof count);
+        runPending();
+    });
+}
+
+bool UiHandover::isServing(std::thread::id worker) const
+{
+    return std::find(m_serving.begin(), m_serving.end(), worker) != m_serving.end();
 }
 
 UiHandover::~UiHandover()
@@ -50,9 +67,12 @@ void UiHandover::call(const std::function<void()>& call)
     }
     Request request;
     request.call = &call;
+    request.caller = std::this_thread::get_id();
     std::unique_lock lock(m_mutex);
     m_queue.push_back(&request);
     m_uiWake.notify_all();
+    // Without it only a serveUntil() would ever run the call.
+    Q_ASSERT(m_notifier);
     if (m_notifier) {
         const eventfd_t one = 1;
         [[maybe_unused]] const auto n = ::write(m_wakeFd, &one, sizeof one);
@@ -70,11 +90,13 @@ void UiHandover::runPending()
         Request* request = m_queue.front();
         m_queue.pop_front();
         lock.unlock();
+        m_serving.push_back(request->caller);
         try {
             (*request->call)();
         } catch (...) {
             request->error = std::current_exception();
         }
+        m_serving.pop_back();
         lock.lock();
         request->done = true;
         m_callDone.notify_all();

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -43,6 +44,13 @@ public:
 
     bool isUiThread() const { return std::this_thread::get_id() == m_uiThread; }
 
+    /// UI thread: a call handed by that worker is running now, further up this thread's stack.
+    bool isServing(std::thread::id worker) const;
+
+    /// UI thread: lets the event loop run handed calls. The first instance() does this when the
+    /// application object exists already; otherwise call it once it does.
+    void attachToEventLoop();
+
 private:
     struct Request;
 
@@ -51,6 +59,8 @@ private:
     std::condition_variable m_uiWake;
     std::condition_variable m_callDone;
     std::deque<Request*> m_queue;
+    /// Workers whose handed calls are running, innermost last. UI thread only.
+    std::vector<std::thread::id> m_serving;
     int m_wakeFd = -1;
     std::unique_ptr<QSocketNotifier> m_notifier; ///< absent without an application object
 
