@@ -72,6 +72,48 @@ int openPidFd(pid_t pid)
 #endif
 }
 
+/// Starts the program of commandLine with the given environment, its standard input on inputFd and
+/// its standard output and error on outputFd. Returns 0 or the error number.
+int spawnChild(const QString& commandLine, QList<QByteArray> environment, int inputFd, int outputFd, pid_t* pid)
+{
+    QList<QByteArray> words;
+    for (const QString& word : splitCommandLine(commandLine))
+        words.append(QFile::encodeName(word));
+    if (words.isEmpty())
+        return ENOENT;
+    std::vector<char*> argv;
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (QByteArray& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, inputFd, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, outputFd, STDERR_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // The child starts with default signal handling and nothing blocked, whatever this program set up.
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (const int signal : {SIGPIPE, SIGINT, SIGQUIT, SIGCHLD})
+        sigaddset(&defaults, signal);
+    posix_spawnattr_setsigmask(&attributes, &noSignals);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    const int error = ::posix_spawnp(pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return error;
+}
+
 /// Waits for a child that its run no longer watches, so that it never lingers as a zombie.
 void reapLater(pid_t pid)
 {
@@ -176,45 +218,8 @@ void TRunnerThread::RunChild()
         return;
     }
 
-    QList<QByteArray> words;
-    for (const QString& word : splitCommandLine(s.CommandLine))
-        words.append(QFile::encodeName(word));
-    std::vector<char*> argv;
-    for (QByteArray& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    QList<QByteArray> environment = s.Environment;
-    std::vector<char*> envp;
-    for (QByteArray& entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // The child starts with default signal handling and nothing blocked, whatever this program set up.
-    sigset_t noSignals;
-    sigemptyset(&noSignals);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGQUIT);
-    sigaddset(&defaults, SIGCHLD);
-    posix_spawnattr_setsigmask(&attributes, &noSignals);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
     pid_t pid = -1;
-    const int spawnError = words.isEmpty()
-        ? ENOENT
-        : ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
+    const int spawnError = spawnChild(s.CommandLine, s.Environment, input[0], output[1], &pid);
     if (spawnError != 0) {
         FProcessError.emplace((s.CommandLine + QStringLiteral(" doesn't exist.")).toStdString());
         startFailed(QString::fromUtf8(FProcessError->what()));
