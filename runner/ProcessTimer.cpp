@@ -3,6 +3,8 @@
 TProcessTimer::TProcessTimer(QObject* owner)
     : QTimer(owner)
 {
+    // A coarse timer may drift by 5% a tick, and the limits count whole seconds.
+    setTimerType(Qt::PreciseTimer);
     connect(this, &QTimer::timeout, this, &TProcessTimer::Tick);
 }
 
