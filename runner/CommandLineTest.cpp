@@ -25,8 +25,8 @@ TEST(CommandLine, backslashesEscapeOnlyQuotes)
 TEST(CommandLine, anyQuotedArgumentComesBackUnchanged)
 {
     const QStringList awkward{
-        "plain",        "with blank",   "quote\"inside", "\"",         "",           "back\\slash", "ends\\",
-        "ends\\\\",     "\\\"",         "tab\there",     "ünïcödé.po", "a\\\\\"b c", "\"\"\"",
+        "plain",    "with blank", "quote\"inside", "\"",         "",           "back\\slash", "ends\\",
+        "ends\\\\", "\\\"",       "tab\there",     "ünïcödé.po", "a\\\\\"b c", "\"\"\"",
     };
     for (const QString& argument : awkward) {
         const QString line = QStringLiteral("prog ") + quoteCommandArgument(argument) + QStringLiteral(" -v");

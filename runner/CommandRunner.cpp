@@ -11,8 +11,8 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <poll.h>
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
@@ -118,8 +118,7 @@ int spawnChild(const QString& commandLine, QList<QByteArray> environment, int in
 void reapLater(pid_t pid)
 {
     std::thread([pid] {
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) { }
     }).detach();
 }
 
@@ -401,7 +400,8 @@ void TCommandRunner::Execute()
     try {
         FThread = new TRunnerThread(std::move(settings));
     } catch (const std::system_error& error) {
-        throw std::runtime_error(QStringLiteral("Thread creation error: %1").arg(QString::fromLocal8Bit(error.what())).toStdString());
+        throw std::runtime_error(
+            QStringLiteral("Thread creation error: %1").arg(QString::fromLocal8Bit(error.what())).toStdString());
     }
 }
 

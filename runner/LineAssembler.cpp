@@ -30,8 +30,7 @@ qsizetype LineList::size() const
 
 LineAssembler::LineAssembler(Receivers receivers)
     : m_receivers(std::move(receivers))
-{
-}
+{ }
 
 bool LineAssembler::terminated() const
 {

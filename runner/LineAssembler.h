@@ -13,7 +13,8 @@
 class TCommandRunner;
 class TProcessTimer;
 
-enum TOutputType : std::uint8_t {
+enum TOutputType : std::uint8_t
+{
     otEntireLine = 0,
     otBeginningOfLine = 1, ///< the text so far of a line whose end has not arrived
 };
@@ -44,10 +45,10 @@ public:
     struct Receivers
     {
         TCommandRunner* Sender = nullptr;
-        LineList* Lines = nullptr;               ///< complete lines only; optional
+        LineList* Lines = nullptr; ///< complete lines only; optional
         QList<QByteArray>* OutputLines = nullptr; ///< console-style rows; optional, not owned
-        TNewLineEvent OnNewLine;                 ///< optional
-        TProcessTimer* Timer = nullptr;          ///< complete lines reset its silence counter; optional
+        TNewLineEvent OnNewLine; ///< optional
+        TProcessTimer* Timer = nullptr; ///< complete lines reset its silence counter; optional
         const std::atomic<bool>* Terminated = nullptr; ///< once set, bytes still to come are dropped; optional
     };
 

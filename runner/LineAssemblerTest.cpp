@@ -29,11 +29,10 @@ struct Recorder
     QList<QByteArray> rows;
     std::vector<std::string> events;
     std::atomic<bool> terminated{false};
-    LineAssembler assembler{{nullptr, &lines, &rows,
-                             [this](TCommandRunner*, const QByteArray& line, TOutputType type) {
-                                 events.push_back(describe(line, type));
-                             },
-                             nullptr, &terminated}};
+    LineAssembler assembler{
+        {nullptr, &lines, &rows,
+         [this](TCommandRunner*, const QByteArray& line, TOutputType type) { events.push_back(describe(line, type)); },
+         nullptr, &terminated}};
 
     void feed(const std::vector<std::string>& blocks)
     {
@@ -83,16 +82,17 @@ INSTANTIATE_TEST_SUITE_P(
         AssemblyCase{"NulBytesAreDropped", {"a\0b\n"s}, {"=ab"}, {"ab"}, {"ab"}},
         AssemblyCase{"CrAndLfAcrossBlocksAreOneLineEnd", {"a\r", "\nb\n"}, {"=a", "=b"}, {"a", "b"}, {"a", "b"}},
         AssemblyCase{"CrAtBlockEndThenOtherText", {"a\r", "b\n"}, {"=a", "=b"}, {"a", "b"}, {"a", "b"}},
-        AssemblyCase{"LfAfterAnEarlierCrIsItsOwnLine", {"a\r", "x", "\n"}, {"=a", "+x", "=x"}, {"a", "x"},
-                     {"a", "x"}},
+        AssemblyCase{"LfAfterAnEarlierCrIsItsOwnLine", {"a\r", "x", "\n"}, {"=a", "+x", "=x"}, {"a", "x"}, {"a", "x"}},
         AssemblyCase{"BeginningThenCompleteLine", {"ab", "c\n"}, {"+ab", "=abc"}, {"abc"}, {"abc"}},
-        AssemblyCase{"BeginningsCarryAllTextSoFar", {"ab", "cd", "\n"}, {"+ab", "+abcd", "=abcd"}, {"abcd"},
-                     {"abcd"}},
-        AssemblyCase{"TwoLinesAcrossBlocks", {"ab", "c\nd", "e\n"}, {"+ab", "=abc", "+d", "=de"}, {"abc", "de"},
-                     {"abc", "de"}},
+        AssemblyCase{"BeginningsCarryAllTextSoFar", {"ab", "cd", "\n"}, {"+ab", "+abcd", "=abcd"}, {"abcd"}, {"abcd"}},
+        AssemblyCase{
+            "TwoLinesAcrossBlocks", {"ab", "c\nd", "e\n"}, {"+ab", "=abc", "+d", "=de"}, {"abc", "de"}, {"abc", "de"}},
         AssemblyCase{"FinishCompletesTheLastLine", {"x\nab"}, {"=x", "+ab", "=ab"}, {"x", "ab"}, {"x", "ab"}},
         AssemblyCase{"NoOutputNoEvents", {}, {}, {}, {}},
-        AssemblyCase{"HighBytesPassUnchanged", {"\x80\xc3\xa9\xff\n"}, {"=\x80\xc3\xa9\xff"}, {"\x80\xc3\xa9\xff"},
+        AssemblyCase{"HighBytesPassUnchanged",
+                     {"\x80\xc3\xa9\xff\n"},
+                     {"=\x80\xc3\xa9\xff"},
+                     {"\x80\xc3\xa9\xff"},
                      {"\x80\xc3\xa9\xff"}}),
     [](const testing::TestParamInfo<AssemblyCase>& info) { return std::string(info.param.name); });
 

@@ -63,7 +63,6 @@ private:
     std::vector<std::thread::id> m_serving;
     int m_wakeFd = -1;
     std::unique_ptr<QSocketNotifier> m_notifier; ///< absent without an application object
-
 };
 
 #endif // QUILLMARK_RUNNER_UIHANDOVER_H
