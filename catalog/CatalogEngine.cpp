@@ -1,0 +1,299 @@
+#include "catalog/CatalogEngine.h"
+
+#include "catalog/MsgfmtCommand.h"
+#include "catalog/MsgfmtStats.h"
+#include "runner/UiHandover.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <memory>
+
+namespace {
+
+class CheckNextEvent : public QEvent
+{
+public:
+    explicit CheckNextEvent(quint64 generation)
+        : QEvent(static_cast<QEvent::Type>(CatalogEngine::WM_CHECKNEXT))
+        , m_generation(generation)
+    {
+    }
+    quint64 generation() const { return m_generation; }
+
+private:
+    quint64 m_generation;
+};
+
+bool isErrorLine(const QByteArray& line)
+{
+    return line.contains("fatal error") || line.contains("many errors");
+}
+
+bool isFolder(const QString& path)
+{
+    struct stat info {};
+    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool hasPoSuffix(const char* name)
+{
+    const std::size_t length = std::char_traits<char>::length(name);
+    return length >= 3 && name[length - 3] == '.' && (name[length - 2] | 0x20) == 'p'
+        && (name[length - 1] | 0x20) == 'o';
+}
+
+} // namespace
+
+CatalogEngine::CatalogEngine(QObject* parent)
+    : QObject(parent)
+{
+    // The end handlers hand their work to this thread.
+    UiHandover::instance();
+    ListRunner.Environment = msgfmtCatalogEnvironment();
+    ListRunner.OnNewLine = [this](TCommandRunner* sender, const QByteArray& line, TOutputType type) {
+        ListRunnerNewLine(sender, line, type);
+    };
+    ListRunner.OnTerminated = [this](TCommandRunner* sender) { ListRunnerTerminated(sender); };
+    ListRunner.OnStartError = [this](TCommandRunner* sender, const QString& message) {
+        ListRunnerStartError(sender, message);
+    };
+}
+
+CatalogEngine::~CatalogEngine()
+{
+    StopChecks();
+}
+
+bool CatalogEngine::isBusy() const
+{
+    return m_checkRunning || m_queueRunning || m_checkNextPosted;
+}
+
+void CatalogEngine::ReadFolder(const QString& text)
+{
+    FQueueIndex = QueueIdle;
+    // A message or a held re-check of the earlier queue must not touch this one.
+    ++m_generation;
+    m_checkNextPosted = false;
+    m_queueRunning = false;
+    m_heldRechecks.clear();
+    // The end event of a check stopped here runs inside the stop and, seeing the idle sentinel, only hides
+    // the progress panel.
+    ListRunner.Stop();
+    m_checkRunning = false;
+    m_rows.clear();
+
+    if (!isFolder(text))
+        return;
+
+    if (!History.contains(text)) {
+        // A full history gives up its oldest entry.
+        while (History.size() >= HistoryLimit)
+            History.removeLast();
+        History.prepend(text);
+        emit historyChanged();
+    }
+    FFolder = text.endsWith(QLatin1Char('/')) ? text : text + QLatin1Char('/');
+    if (OnRearmWatcher)
+        OnRearmWatcher(FFolder);
+    if (OnFolderRead)
+        OnFolderRead(text);
+
+    const QStringList names = listPoFiles(FFolder);
+    if (names.isEmpty()) {
+        emit queueFinished();
+        return;
+    }
+    m_rows.addRows(names);
+    FQueueIndex = 0;
+    FCheckedCount = 0;
+    m_queueRunning = true;
+    CheckCurrentRow();
+}
+
+void CatalogEngine::CheckCurrentRow()
+{
+    setProgressVisible(true);
+    FLastLine.clear();
+    ListRunner.CommandLine = msgfmtCommandLine(FFolder + m_rows.row(FQueueIndex).Caption);
+    ListRunner.Tag = FQueueIndex;
+    m_checkRunning = true;
+    ListRunner.Execute();
+}
+
+void CatalogEngine::StopChecks()
+{
+    FQueueIndex = QueueIdle;
+    ++m_generation;
+    m_checkNextPosted = false;
+    m_queueRunning = false;
+    m_heldRechecks.clear();
+    ListRunner.Stop();
+    m_checkRunning = false;
+}
+
+void CatalogEngine::NotifyItemUpdated(const QString& Path)
+{
+    const QString name = Path.mid(Path.lastIndexOf(QLatin1Char('/')) + 1);
+    const int row = m_rows.findCaption(name);
+    if (row < 0)
+        return;
+    // The queue has yet to start this row's check, which will read the new contents.
+    if (m_queueRunning && row > FQueueIndex)
+        return;
+    if (isBusy()) {
+        if (!m_heldRechecks.contains(name))
+            m_heldRechecks.append(name);
+        return;
+    }
+    startRecheck(row);
+}
+
+void CatalogEngine::startRecheck(int row)
+{
+    FQueueIndex = QueueRecheck;
+    FLastLine.clear();
+    ListRunner.CommandLine = msgfmtCommandLine(FFolder + m_rows.row(row).Caption);
+    ListRunner.Tag = row;
+    m_checkRunning = true;
+    ListRunner.Execute();
+}
+
+void CatalogEngine::ListRunnerNewLine(TCommandRunner*, const QByteArray& NewLine, TOutputType)
+{
+    FLastLine = rememberLine(FLastLine, NewLine);
+}
+
+void CatalogEngine::ListRunnerTerminated(TCommandRunner*)
+{
+    // The decision runs on the UI thread, so it can never overlap a read's switch to the idle sentinel.
+    UiHandover::instance().call([this] {
+        const TMsgfmtStats stats = ParseStatsLine(FLastLine);
+        finishCheck([&](CatalogRow& row) { EvaluateRow(row, stats, FYellowNum, FYellowDen); });
+    });
+}
+
+void CatalogEngine::ListRunnerStartError(TCommandRunner*, const QString& Message)
+{
+    UiHandover::instance().call([this, &Message] {
+        finishCheck([&](CatalogRow& row) {
+            row.Texts = {};
+            row.Texts[CatalogRow::TextStatus] = Message;
+            row.StateIcon = CatalogRow::IconErrors;
+        });
+    });
+}
+
+void CatalogEngine::finishCheck(const std::function<void(CatalogRow&)>& evaluate)
+{
+    m_checkRunning = false;
+    if (FQueueIndex == QueueIdle) {
+        setProgressVisible(false);
+        return;
+    }
+    ++FCheckedCount;
+    const int index = ListRunner.Tag;
+    if (index >= 0 && index < m_rows.count()) {
+        CatalogRow row = m_rows.row(index);
+        evaluate(row);
+        m_rows.setRow(index, row);
+        emit rowEvaluated(index, FQueueIndex == QueueRecheck);
+    }
+    if (FQueueIndex == QueueRecheck) {
+        setProgressVisible(false);
+        if (!m_heldRechecks.isEmpty())
+            postCheckNext();
+        return;
+    }
+    if (FQueueIndex < m_rows.count() - 1) {
+        ++FQueueIndex;
+        setProgressPosition(static_cast<int>(qint64{FCheckedCount} * 100 / m_rows.count()));
+        postCheckNext();
+        return;
+    }
+    setProgressPosition(0);
+    setProgressVisible(false);
+    m_queueRunning = false;
+    emit queueFinished();
+    if (!m_heldRechecks.isEmpty())
+        postCheckNext();
+}
+
+void CatalogEngine::postCheckNext()
+{
+    m_checkNextPosted = true;
+    QCoreApplication::postEvent(this, new CheckNextEvent(m_generation));
+}
+
+void CatalogEngine::CheckNext(quint64 generation)
+{
+    if (generation != m_generation || !m_checkNextPosted)
+        return;
+    m_checkNextPosted = false;
+    // The reader whose check has just ended.
+    if (ListRunner.Thread())
+        ListRunner.Stop();
+    if (m_queueRunning) {
+        CheckCurrentRow();
+        return;
+    }
+    while (!m_heldRechecks.isEmpty()) {
+        const int row = m_rows.findCaption(m_heldRechecks.takeFirst());
+        if (row >= 0) {
+            startRecheck(row);
+            return;
+        }
+    }
+}
+
+bool CatalogEngine::event(QEvent* event)
+{
+    if (event->type() == static_cast<QEvent::Type>(WM_CHECKNEXT)) {
+        CheckNext(static_cast<CheckNextEvent*>(event)->generation());
+        return true;
+    }
+    return QObject::event(event);
+}
+
+void CatalogEngine::setProgressVisible(bool visible)
+{
+    if (m_progressVisible == visible)
+        return;
+    m_progressVisible = visible;
+    emit progressVisibleChanged(visible);
+}
+
+void CatalogEngine::setProgressPosition(int position)
+{
+    if (m_progressPosition == position)
+        return;
+    m_progressPosition = position;
+    emit progressPositionChanged(position);
+}
+
+QByteArray CatalogEngine::rememberLine(const QByteArray& lastLine, const QByteArray& newLine)
+{
+    if (newLine.isEmpty())
+        return lastLine;
+    if (isErrorLine(lastLine) && !isErrorLine(newLine))
+        return lastLine;
+    return newLine;
+}
+
+QStringList CatalogEngine::listPoFiles(const QString& folder)
+{
+    QStringList names;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(QFile::encodeName(folder).constData()), ::closedir);
+    if (!dir)
+        return names;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (hasPoSuffix(entry->d_name))
+            names.append(QFile::decodeName(entry->d_name));
+    }
+    return names;
+}

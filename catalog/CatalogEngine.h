@@ -1,0 +1,127 @@
+#ifndef QUILLMARK_CATALOG_CATALOGENGINE_H
+#define QUILLMARK_CATALOG_CATALOGENGINE_H
+
+#include "catalog/CatalogModel.h"
+#include "runner/CommandRunner.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+/// Reads a folder into the catalog's rows and checks them one after another with msgfmt on ListRunner, then
+/// checks single rows again when the watcher reports their files changed. Everything here belongs to the UI
+/// thread except ListRunnerNewLine, which the reader thread calls; the runner's end events hand their work
+/// to the UI thread.
+///
+/// One check runs at a time. A changed file reported while a queue or another check is going is held back
+/// and checked once they are done, unless the queue has still to reach its row.
+class CatalogEngine : public QObject
+{
+    Q_OBJECT
+
+public:
+    /// The event type of the message that starts the next check.
+    static constexpr int WM_CHECKNEXT = 1025;
+    static constexpr int HistoryLimit = 10;
+    /// Values of FQueueIndex besides a row index.
+    static constexpr int QueueIdle = -2;
+    static constexpr int QueueRecheck = -1;
+
+    explicit CatalogEngine(QObject* parent = nullptr);
+    /// Stops the catalog runner.
+    ~CatalogEngine() override;
+
+    /// The shown folder, ending in "/"; set by each read of a folder that exists.
+    QString FFolder;
+    /// QueueIdle, QueueRecheck, or the index of the row whose queue check runs or ran last.
+    int FQueueIndex = 0;
+    /// Check ends handled since the last read that found files.
+    int FCheckedCount = 0;
+    /// The remembered line of the current check: its last non-empty line, except that an error line is
+    /// only replaced by another error line. Written by the reader thread while a check runs.
+    QByteArray FLastLine;
+    /// The yellow threshold that evaluations use.
+    qint32 FYellowNum = 1;
+    qint32 FYellowDen = 2;
+    /// The folder history, newest first, at most HistoryLimit texts exactly as they were read.
+    QStringList History;
+
+    TCommandRunner ListRunner;
+
+    /// Re-points the folder watcher at the folder (ending in "/"). An exception ends the read there.
+    std::function<void(const QString& folder)> OnRearmWatcher;
+    /// Moves the folder tree, when there is one, to the folder as typed. An exception ends the read there.
+    std::function<void(const QString& text)> OnFolderRead;
+
+    CatalogModel& Rows() { return m_rows; }
+    const CatalogModel& Rows() const { return m_rows; }
+
+    bool ProgressVisible() const { return m_progressVisible; }
+    /// 0 to 100.
+    int ProgressPosition() const { return m_progressPosition; }
+    /// A queue or a re-check runs, or one is about to start.
+    bool isBusy() const;
+
+    /// Reads the folder named by text: stops any check, rebuilds the rows and starts the queue at row 0.
+    /// A folder that does not exist only empties the list.
+    void ReadFolder(const QString& text);
+    /// Starts the check of the row at FQueueIndex.
+    void CheckCurrentRow();
+    /// Stops the running check, if any, leaving the rows as they are; the engine is then idle.
+    void StopChecks();
+    /// The watcher's item-updated handler: checks the row of that file again.
+    void NotifyItemUpdated(const QString& Path);
+
+    /// ListRunner's handlers.
+    void ListRunnerNewLine(TCommandRunner* Sender, const QByteArray& NewLine, TOutputType OutputType);
+    void ListRunnerTerminated(TCommandRunner* Sender);
+    void ListRunnerStartError(TCommandRunner* Sender, const QString& Message);
+
+    /// The handler of WM_CHECKNEXT; a message of an earlier queue (another generation) is ignored.
+    void CheckNext(quint64 generation);
+    quint64 QueueGeneration() const { return m_generation; }
+
+    /// The remembered line after a new line: empty lines never count, and an error line is only replaced
+    /// by another error line.
+    static QByteArray rememberLine(const QByteArray& lastLine, const QByteArray& newLine);
+    /// The names in folder (ending in "/") that end in ".po" in any letter case, hidden entries and
+    /// folders included, in the order the listing gives them. Empty when it cannot be read.
+    static QStringList listPoFiles(const QString& folder);
+
+signals:
+    void progressVisibleChanged(bool visible);
+    void progressPositionChanged(int position);
+    void historyChanged();
+    /// A check's end has been applied to the row at index. recheck: it was a single re-check.
+    void rowEvaluated(int index, bool recheck);
+    /// The queue of a read has checked its last row, or the read found nothing to check.
+    void queueFinished();
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void finishCheck(const std::function<void(CatalogRow&)>& evaluate);
+    void startRecheck(int row);
+    void postCheckNext();
+    void setProgressVisible(bool visible);
+    void setProgressPosition(int position);
+
+    CatalogModel m_rows;
+    bool m_progressVisible = false;
+    int m_progressPosition = 0;
+    /// Counts reads; a WM_CHECKNEXT carries the count of its read.
+    quint64 m_generation = 0;
+    /// A check has been started and its end not yet handled.
+    bool m_checkRunning = false;
+    /// The queue of the last read has rows left to check.
+    bool m_queueRunning = false;
+    bool m_checkNextPosted = false;
+    /// Captions of rows whose files changed while the runner was busy, in the order they were reported.
+    QStringList m_heldRechecks;
+};
+
+#endif // QUILLMARK_CATALOG_CATALOGENGINE_H

@@ -1,0 +1,32 @@
+#ifndef QUILLMARK_CATALOG_SINGLEFILECHECK_H
+#define QUILLMARK_CATALOG_SINGLEFILECHECK_H
+
+#include "runner/CommandRunner.h"
+
+#include <QObject>
+#include <QString>
+
+class TextSink;
+
+/// Checks one file with msgfmt on FileRunner and writes every line it prints to a text sink (the single-file
+/// page's memo). UI thread, except FileRunnerNewLine, which the reader thread calls.
+class SingleFileCheck : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SingleFileCheck(TextSink* output, QObject* parent = nullptr);
+    ~SingleFileCheck() override;
+
+    TCommandRunner FileRunner;
+
+    /// Clears the sink and checks the file named by text, exactly as typed; an empty text only writes
+    /// "No file specified.". A check still going is stopped first, so its lines never mix into this one's.
+    void CheckSingleFile(const QString& text);
+    void FileRunnerNewLine(TCommandRunner* Sender, const QByteArray& NewLine, TOutputType OutputType);
+
+private:
+    TextSink* m_output;
+};
+
+#endif // QUILLMARK_CATALOG_SINGLEFILECHECK_H
