@@ -1,0 +1,27 @@
+#ifndef QUILLMARK_RESOURCES_IMAGES_H
+#define QUILLMARK_RESOURCES_IMAGES_H
+
+#include <QIcon>
+#include <QImage>
+
+/// The program's images, drawn in code so that no binary file has to be kept or loaded.
+namespace Images {
+
+/// State icons of the catalog rows: 0 complete, 1 above the yellow threshold, 2 at or below it, 3 errors.
+constexpr int StateIconCount = 4;
+/// Width and height of a state icon in pixels.
+constexpr int StateIconSize = 12;
+
+/// State icon index (0 to StateIconCount - 1) as a 12 by 12 ARGB image, transparent outside its figure.
+/// A null image for any other index.
+QImage stateIcon(int index);
+
+/// The window's icon drawn at size by size pixels (any size from 16 up; 16, 32, 48 and 64 are the ones it is
+/// tuned for).
+QImage windowIconImage(int size);
+/// The window's icon at 16, 32, 48 and 64 pixels. Needs a QGuiApplication (it holds pixmaps).
+QIcon windowIcon();
+
+} // namespace Images
+
+#endif // QUILLMARK_RESOURCES_IMAGES_H
