@@ -1,0 +1,388 @@
+#include "shell/FolderChangeSource.h"
+
+#include "shell/ShellNotify.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <dirent.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Not IN_MODIFY: an in-place write ends with IN_CLOSE_WRITE anyway, and the names are only looked at once
+// the folder is quiet.
+constexpr quint32 WatchedEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ATTRIB
+    | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
+/// Whether an entry exists (not following a symbolic link) and is a folder; none when it does not exist.
+std::optional<bool> entryIsFolder(const QString& path)
+{
+    struct stat status;
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return S_ISDIR(status.st_mode);
+}
+
+bool entryExists(const QString& path)
+{
+    return entryIsFolder(path).has_value();
+}
+
+/// The entries of a folder with whether each is a folder (symbolic links are items, never folders).
+QList<std::pair<QString, bool>> listEntries(const QString& folder)
+{
+    QList<std::pair<QString, bool>> entries;
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return entries;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        const QString name = QFile::decodeName(entry->d_name);
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN)
+            isFolder = entryIsFolder(folder + u'/' + name).value_or(false);
+        entries.append({name, isFolder});
+    }
+    ::closedir(dir);
+    return entries;
+}
+
+bool isAtOrBelow(const QString& path, const QString& folder)
+{
+    return path == folder || (path.size() > folder.size() && path.startsWith(folder) && path.at(folder.size()) == u'/');
+}
+
+FolderChange change(TShellNotifyEventType kind, ShellItem item)
+{
+    FolderChange result;
+    result.Word = shellNotifyEventMask(kind);
+    result.Item1 = std::move(item);
+    return result;
+}
+
+} // namespace
+
+FolderChangeSource::FolderChangeSource(ChangeSink sink, QObject* parent)
+    : QObject(parent)
+    , m_sink(std::move(sink))
+{
+    m_quiet.setSingleShot(true);
+    m_quiet.setInterval(QuietMilliseconds);
+    connect(&m_quiet, &QTimer::timeout, this, &FolderChangeSource::flush);
+
+    m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_fd >= 0) {
+        m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, &FolderChangeSource::readEvents);
+    }
+}
+
+FolderChangeSource::~FolderChangeSource()
+{
+    disarm();
+    delete m_notifier;
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool FolderChangeSource::arm(const QString& root, bool recursive)
+{
+    disarm();
+    if (m_fd < 0 || root.isEmpty())
+        return false;
+    QFileInfo info(root);
+    if (!info.exists())
+        return false;
+    if (info.isDir()) {
+        m_rootPath = QDir::cleanPath(info.absoluteFilePath());
+        m_recursive = recursive;
+    } else {
+        // A file is watched through its folder, so that a save that replaces it keeps being seen.
+        m_rootPath = QDir::cleanPath(info.absolutePath());
+        m_onlyName = info.fileName();
+        m_recursive = false;
+    }
+    watchFolder(QString(), nullptr);
+    if (m_rootWd < 0) {
+        disarm();
+        return false;
+    }
+    m_armed = true;
+    return true;
+}
+
+void FolderChangeSource::disarm()
+{
+    for (auto it = m_watches.cbegin(); it != m_watches.cend(); ++it)
+        ::inotify_rm_watch(m_fd, it.key());
+    m_watches.clear();
+    m_known.clear();
+    m_batch = Batch();
+    m_movedFrom.clear();
+    m_quiet.stop();
+    m_rootWd = -1;
+    m_rootPath.clear();
+    m_onlyName.clear();
+    m_recursive = false;
+    m_armed = false;
+    ++m_generation;
+}
+
+void FolderChangeSource::readEvents()
+{
+    alignas(inotify_event) char buffer[64 * 1024];
+    bool any = false;
+    for (;;) {
+        const ssize_t length = ::read(m_fd, buffer, sizeof buffer);
+        if (length < 0 && errno == EINTR)
+            continue;
+        if (length <= 0)
+            break; // EAGAIN: read to the end
+        for (ssize_t offset = 0; offset + ssize_t(sizeof(inotify_event)) <= length;) {
+            inotify_event event;
+            std::memcpy(&event, buffer + offset, sizeof event);
+            const char* name = buffer + offset + sizeof event;
+            offset += ssize_t(sizeof event) + event.len;
+            handleEvent(event.wd, event.mask, event.cookie,
+                        event.len > 0 ? QFile::decodeName(QByteArray(name, qstrnlen(name, event.len))) : QString());
+            any = true;
+        }
+    }
+    if (any && (!m_batch.names.isEmpty() || m_batch.overflow || m_batch.rootGone))
+        m_quiet.start(); // restarted by every event: nothing is looked at before the folder is quiet
+}
+
+void FolderChangeSource::handleEvent(int wd, quint32 mask, quint32 cookie, const QString& name)
+{
+    if (!m_armed)
+        return;
+    if (mask & IN_Q_OVERFLOW) {
+        m_batch.overflow = true;
+        return;
+    }
+    const auto watch = m_watches.constFind(wd);
+    if (watch == m_watches.cend())
+        return; // a watch ended before, or one of an earlier arm
+    const QString folder = *watch;
+    if (mask & IN_IGNORED) {
+        m_watches.remove(wd);
+        if (wd == m_rootWd)
+            m_rootWd = -1;
+        return;
+    }
+    if (name.isEmpty()) {
+        // The watched folder itself; for a folder below the root, its parent's watch reports the entry.
+        if (wd == m_rootWd && m_onlyName.isEmpty() && (mask & (IN_DELETE_SELF | IN_MOVE_SELF)))
+            m_batch.rootGone = true;
+        return;
+    }
+    if (!m_onlyName.isEmpty() && name != m_onlyName)
+        return;
+    const QString relative = folder.isEmpty() ? name : folder + u'/' + name;
+    touch(relative);
+    if (mask & IN_MOVED_FROM)
+        m_movedFrom.insert(cookie, relative);
+    if (mask & IN_MOVED_TO) {
+        const QString from = m_movedFrom.take(cookie);
+        if (!from.isEmpty())
+            m_batch.moves.append({from, relative});
+    }
+}
+
+void FolderChangeSource::touch(const QString& relative)
+{
+    if (!m_batch.touched.contains(relative)) {
+        m_batch.touched.insert(relative);
+        m_batch.names.append(relative);
+    }
+}
+
+void FolderChangeSource::flush()
+{
+    Batch batch = std::exchange(m_batch, Batch());
+    m_movedFrom.clear();
+    if (!m_armed)
+        return;
+    const QList<FolderChange> changes = classify(std::move(batch));
+
+    // A handler may re-point the watch or delete its owner: stop when it did.
+    const ChangeSink sink = m_sink;
+    const QPointer<FolderChangeSource> alive(this);
+    const quint64 generation = m_generation;
+    for (const FolderChange& found : changes) {
+        sink(found);
+        if (!alive || m_generation != generation)
+            return;
+    }
+}
+
+QList<FolderChange> FolderChangeSource::classify(Batch batch)
+{
+    if (batch.overflow) {
+        // Events were lost: any known name may have changed, and names may have come that we never saw.
+        QStringList everything = m_known.keys();
+        for (const QString& folder : m_watches)
+            for (const auto& [name, isFolder] : listEntries(fullPath(folder)))
+                if (m_onlyName.isEmpty() || name == m_onlyName)
+                    everything.append(folder.isEmpty() ? name : folder + u'/' + name);
+        std::sort(everything.begin(), everything.end());
+        for (const QString& name : everything)
+            if (!batch.touched.contains(name)) {
+                batch.touched.insert(name);
+                batch.names.append(name);
+            }
+    }
+
+    // A known name that went away under a new name that is there now, and was not known before.
+    QHash<QString, QString> renames;
+    QSet<QString> renamedTo;
+    for (const auto& [from, to] : batch.moves) {
+        if (from == to || renames.contains(from) || renamedTo.contains(to))
+            continue;
+        if (m_known.contains(from) && !m_known.contains(to) && !entryExists(fullPath(from))
+            && entryExists(fullPath(to))) {
+            renames.insert(from, to);
+            renamedTo.insert(to);
+        }
+    }
+
+    QList<FolderChange> changes;
+    QSet<QString> done = renamedTo;
+    for (const QString& name : std::as_const(batch.names)) {
+        if (done.contains(name))
+            continue;
+        done.insert(name);
+
+        if (const auto rename = renames.constFind(name); rename != renames.cend()) {
+            const QString& to = *rename;
+            const bool wasFolder = m_known.take(name);
+            const bool isFolder = entryIsFolder(fullPath(to)).value_or(wasFolder);
+            m_known.insert(to, isFolder);
+            if (wasFolder)
+                renameBelow(name, to);
+            FolderChange renamed = change(isFolder ? snFolderRenamed : snItemRenamed, item(name));
+            renamed.Item2 = item(to);
+            changes.append(std::move(renamed));
+            continue;
+        }
+
+        const std::optional<bool> isFolder = entryIsFolder(fullPath(name));
+        const auto known = m_known.constFind(name);
+        if (known != m_known.cend()) {
+            const bool wasFolder = *known;
+            if (!isFolder) {
+                m_known.remove(name);
+                if (wasFolder)
+                    forgetBelow(name);
+                changes.append(change(wasFolder ? snFolderDeleted : snItemDeleted, item(name)));
+                continue;
+            }
+            m_known.insert(name, *isFolder);
+            if (wasFolder && !*isFolder)
+                forgetBelow(name);
+            changes.append(change(*isFolder ? snFolderUpdated : snItemUpdated, item(name)));
+        } else if (isFolder) {
+            m_known.insert(name, *isFolder);
+            changes.append(change(*isFolder ? snFolderCreated : snItemCreated, item(name)));
+        } else {
+            continue; // came and went within the batch: a temporary file
+        }
+
+        // A folder that is there now and not watched (new, or made again under a known name) in a
+        // recursive watch: watch it, and report what it already holds.
+        if (m_recursive && *isFolder && !m_watches.values().contains(name)) {
+            QList<std::pair<QString, bool>> inside;
+            watchFolder(name, &inside);
+            for (const auto& [relative, insideIsFolder] : inside) {
+                done.insert(relative);
+                changes.append(change(insideIsFolder ? snFolderCreated : snItemCreated, item(relative)));
+            }
+        }
+    }
+
+    if (batch.rootGone && m_onlyName.isEmpty() && !entryExists(m_rootPath))
+        changes.append(change(snFolderDeleted, item(QString())));
+    return changes;
+}
+
+void FolderChangeSource::watchFolder(const QString& relative, QList<std::pair<QString, bool>>* created)
+{
+    const QString folder = fullPath(relative);
+    // Folders below the root are entries seen without following links; the root is followed.
+    const quint32 mask = relative.isEmpty() ? WatchedEvents : WatchedEvents | IN_DONT_FOLLOW;
+    const int wd = ::inotify_add_watch(m_fd, QFile::encodeName(folder).constData(), mask);
+    if (wd < 0)
+        return; // out of watches, or gone: the rest of the tree is still watched
+    m_watches.insert(wd, relative);
+    if (relative.isEmpty())
+        m_rootWd = wd;
+
+    // Listed after the watch is in place, so that nothing created in between goes unseen.
+    for (const auto& [name, isFolder] : listEntries(folder)) {
+        if (!m_onlyName.isEmpty() && name != m_onlyName)
+            continue;
+        const QString entry = relative.isEmpty() ? name : relative + u'/' + name;
+        if (!m_known.contains(entry)) {
+            m_known.insert(entry, isFolder);
+            if (created)
+                created->append({entry, isFolder});
+        }
+        if (isFolder && m_recursive)
+            watchFolder(entry, created);
+    }
+}
+
+void FolderChangeSource::forgetBelow(const QString& relative)
+{
+    for (auto it = m_known.begin(); it != m_known.end();)
+        it = isAtOrBelow(it.key(), relative) && it.key() != relative ? m_known.erase(it) : std::next(it);
+    // A folder moved out of the tree keeps its watches; they must not report under the old names.
+    for (auto it = m_watches.begin(); it != m_watches.end();) {
+        if (isAtOrBelow(*it, relative)) {
+            ::inotify_rm_watch(m_fd, it.key());
+            it = m_watches.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void FolderChangeSource::renameBelow(const QString& from, const QString& to)
+{
+    QHash<QString, bool> moved;
+    for (auto it = m_known.begin(); it != m_known.end();) {
+        if (it.key() != from && isAtOrBelow(it.key(), from)) {
+            moved.insert(to + it.key().mid(from.size()), *it);
+            it = m_known.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    m_known.insert(moved);
+    for (QString& folder : m_watches)
+        if (isAtOrBelow(folder, from))
+            folder = to + folder.mid(from.size());
+}
+
+QString FolderChangeSource::fullPath(const QString& relative) const
+{
+    if (relative.isEmpty())
+        return m_rootPath;
+    return m_rootPath.endsWith(u'/') ? m_rootPath + relative : m_rootPath + u'/' + relative;
+}
+
+ShellItem FolderChangeSource::item(const QString& relative) const
+{
+    return ShellItem::fromPath(fullPath(relative));
+}
