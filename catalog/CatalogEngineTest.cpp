@@ -1,0 +1,451 @@
+#include "catalog/CatalogEngine.h"
+
+#include "catalog/CatalogTestSupport.h"
+#include "catalog/MsgfmtStats.h"
+#include "catalog/TestPrinters.h"
+#include "runner/ProcessTimer.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <utility>
+
+namespace {
+
+using Evaluation = std::pair<int, bool>;
+
+class CatalogEngineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_FALSE(realMsgfmt().isEmpty()) << "msgfmt is not installed";
+        QObject::connect(&engine, &CatalogEngine::rowEvaluated,
+            [this](int index, bool recheck) { evaluations.append({index, recheck}); });
+        QObject::connect(&engine, &CatalogEngine::progressPositionChanged,
+            [this](int position) { positions.append(position); });
+        QObject::connect(&engine, &CatalogEngine::progressVisibleChanged,
+            [this](bool visible) { visibility.append(visible); });
+        QObject::connect(&engine, &CatalogEngine::queueFinished, [this] { ++finished; });
+    }
+
+    QString folder(const QString& name = QStringLiteral("po"))
+    {
+        const QString path = m_dir.filePath(name);
+        QDir().mkpath(path);
+        return path;
+    }
+
+    /// Reads the folder and waits until its queue has checked every row.
+    void readAndWait(const QString& text)
+    {
+        const int before = finished;
+        engine.ReadFolder(text);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return finished > before; }, 20000)) << "the queue did not finish";
+    }
+
+    void waitIdle()
+    {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !engine.isBusy(); }, 20000)) << "the engine stays busy";
+    }
+
+    QStringList captions() const
+    {
+        QStringList result;
+        for (const CatalogRow& row : engine.Rows().rows())
+            result.append(row.Caption);
+        return result;
+    }
+
+    QTemporaryDir m_dir;
+    CatalogEngine engine;
+    QList<Evaluation> evaluations;
+    QList<int> positions;
+    QList<bool> visibility;
+    int finished = 0;
+};
+
+TEST_F(CatalogEngineTest, ReadsAFolderAndChecksItsRowsInListOrder)
+{
+    const QString po = folder();
+    writePoFile(po + "/zz.po", 2, 0, 2);
+    writePoFile(po + "/ab.po", 3, 0, 0);
+    writePoFile(po + "/Ma.po", 1, 1, 1);
+    writeTextFile(po + "/notes.txt", "not a catalog");
+
+    readAndWait(po);
+
+    EXPECT_EQ(captions(), QStringList({"ab.po", "Ma.po", "zz.po"}));
+    EXPECT_EQ(engine.History, QStringList({po}));
+    EXPECT_EQ(engine.FFolder, po + "/");
+    EXPECT_EQ(evaluations, QList<Evaluation>({{0, false}, {1, false}, {2, false}}));
+    EXPECT_EQ(positions, QList<int>({33, 66, 0}));
+    EXPECT_EQ(visibility, QList<bool>({true, false}));
+    EXPECT_EQ(engine.FQueueIndex, 2);
+    EXPECT_EQ(engine.FCheckedCount, 3);
+    EXPECT_EQ(engine.ListRunner.Tag, 2);
+
+    const auto& rows = engine.Rows().rows();
+    EXPECT_EQ(rows[0].Texts, (std::array<QString, 6>{"100%", "", "3", "3", "0", "0"}));
+    EXPECT_EQ(rows[0].StateIcon, CatalogRow::IconComplete);
+    EXPECT_EQ(rows[1].Texts, (std::array<QString, 6>{"33%", "", "3", "1", "1", "1"}));
+    EXPECT_EQ(rows[1].StateIcon, CatalogRow::IconAtOrBelowThreshold);
+    EXPECT_EQ(rows[2].Texts[CatalogRow::TextStatus], "50%");
+
+    // Another threshold gives another icon to the same share.
+    engine.FYellowNum = 1;
+    engine.FYellowDen = 4;
+    readAndWait(po + "/");
+    EXPECT_EQ(engine.Rows().row(2).StateIcon, CatalogRow::IconAboveThreshold);
+}
+
+TEST_F(CatalogEngineTest, KeepsTheHistoryAsTypedAndDropsTheOldestWhenFull)
+{
+    const QString po = folder();
+    QStringList older;
+    for (int i = 0; i < CatalogEngine::HistoryLimit; ++i)
+        older.append(folder(QStringLiteral("old%1").arg(i)));
+    engine.History = older;
+
+    readAndWait(po);
+    EXPECT_EQ(engine.History.size(), CatalogEngine::HistoryLimit);
+    EXPECT_EQ(engine.History.first(), po);
+    EXPECT_EQ(engine.History.mid(1), older.mid(0, CatalogEngine::HistoryLimit - 1));
+
+    // The folder already shown leaves the history as it is, wherever its entry stands.
+    engine.History = {older[0], po, older[1]};
+    readAndWait(po);
+    EXPECT_EQ(engine.History, QStringList({older[0], po, older[1]}));
+
+    // With a separator, or in another letter case, it is another entry; the shown folder is the same.
+    readAndWait(po + "/");
+    EXPECT_EQ(engine.History.first(), po + "/");
+    EXPECT_EQ(engine.FFolder, po + "/");
+
+    const QString upper = folder("PO");
+    readAndWait(upper);
+    EXPECT_EQ(engine.History.first(), upper);
+}
+
+TEST_F(CatalogEngineTest, AFolderThatDoesNotExistOnlyEmptiesTheList)
+{
+    const QString po = folder();
+    writePoFile(po + "/a.po", 1, 0, 0);
+    readAndWait(po);
+    ASSERT_EQ(engine.Rows().count(), 1);
+    QStringList rearmed;
+    engine.OnRearmWatcher = [&](const QString& f) { rearmed.append(f); };
+
+    for (const QString& text : {po + "/missing", QString(), po + "/a.po"}) {
+        engine.ReadFolder(text);
+        EXPECT_EQ(engine.Rows().count(), 0);
+        EXPECT_EQ(engine.History, QStringList({po}));
+        EXPECT_EQ(engine.FFolder, po + "/");
+        EXPECT_EQ(engine.FQueueIndex, CatalogEngine::QueueIdle);
+        EXPECT_FALSE(engine.isBusy());
+    }
+    EXPECT_TRUE(rearmed.isEmpty());
+}
+
+TEST_F(CatalogEngineTest, ListsPoFilesInAnyCaseHiddenOnesAndFolders)
+{
+    const QString po = folder();
+    writePoFile(po + "/de.PO", 1, 0, 0);
+    writePoFile(po + "/.hidden.po", 1, 0, 0);
+    writePoFile(po + "/fr.pot", 1, 0, 0);
+    writePoFile(po + "/po", 1, 0, 0);
+    QDir().mkpath(po + "/dir.po");
+
+    readAndWait(po);
+    EXPECT_EQ(captions(), QStringList({".hidden.po", "de.PO", "dir.po"}));
+    EXPECT_EQ(engine.Rows().row(1).Texts[CatalogRow::TextStatus], "100%");
+    // msgfmt cannot read a folder and says so without statistics.
+    EXPECT_EQ(engine.Rows().row(2).Texts[CatalogRow::TextStatus], "Empty file");
+}
+
+TEST_F(CatalogEngineTest, AnErrorOfTheWatcherEndsTheReadBeforeAnyFileIsListed)
+{
+    const QString po = folder();
+    writePoFile(po + "/a.po", 1, 0, 0);
+    engine.OnRearmWatcher = [](const QString& f) {
+        throw std::runtime_error(QStringLiteral("Error setting path: \"%1\"").arg(f).toStdString());
+    };
+    EXPECT_THROW(engine.ReadFolder(po), std::runtime_error);
+    EXPECT_EQ(engine.Rows().count(), 0);
+    EXPECT_EQ(engine.History, QStringList({po}));
+    EXPECT_EQ(engine.FFolder, po + "/");
+    EXPECT_FALSE(engine.isBusy());
+    EXPECT_FALSE(engine.ProgressVisible());
+}
+
+TEST_F(CatalogEngineTest, ReadingAnotherFolderStopsTheRunningCheck)
+{
+    QTemporaryDir bin;
+    writeSlowMsgfmt(bin.path(), "30", "slow.po");
+    PathOverride path(bin.path());
+    const QString first = folder("first");
+    writePoFile(first + "/slow.po", 1, 0, 0);
+    writePoFile(first + "/zz.po", 1, 0, 0);
+    const QString second = folder("second");
+    writePoFile(second + "/b.po", 1, 0, 1);
+    writePoFile(second + "/a.po", 1, 0, 0);
+
+    engine.ReadFolder(first);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.ListRunner.Lines().contains("started"); }, 10000));
+    QElapsedTimer clock;
+    clock.start();
+    readAndWait(second);
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_EQ(captions(), QStringList({"a.po", "b.po"}));
+    // Only the second queue's rows were evaluated, from its first row on.
+    EXPECT_EQ(evaluations, QList<Evaluation>({{0, false}, {1, false}}));
+    EXPECT_EQ(engine.Rows().row(1).Texts[CatalogRow::TextStatus], "50%");
+    EXPECT_FALSE(engine.ProgressVisible());
+}
+
+TEST_F(CatalogEngineTest, AProgramThatCannotStartShowsInEveryRowAndTheQueueGoesOn)
+{
+    const QString po = folder();
+    writePoFile(po + "/a.po", 1, 0, 0);
+    writePoFile(po + "/b.po", 1, 0, 0);
+    QTemporaryDir empty;
+    {
+        PathOverride path(empty.path(), false);
+        readAndWait(po);
+    }
+    ASSERT_EQ(engine.Rows().count(), 2);
+    for (const CatalogRow& row : engine.Rows().rows()) {
+        EXPECT_EQ(row.Texts[CatalogRow::TextStatus],
+            QStringLiteral("msgfmt \"%1\" -v -c -o /dev/null doesn't exist.").arg(po + "/" + row.Caption));
+        EXPECT_EQ(row.StateIcon, CatalogRow::IconErrors);
+    }
+    EXPECT_FALSE(engine.ProgressVisible());
+    EXPECT_EQ(engine.FCheckedCount, 2);
+}
+
+TEST_F(CatalogEngineTest, RechecksAChangedFileAloneAfterTheQueue)
+{
+    const QString po = folder();
+    writePoFile(po + "/a.po", 1, 0, 1);
+    writePoFile(po + "/b.po", 1, 0, 0);
+    readAndWait(po);
+    ASSERT_EQ(engine.Rows().row(0).Texts[CatalogRow::TextStatus], "50%");
+    evaluations.clear();
+    positions.clear();
+    visibility.clear();
+
+    writePoFile(po + "/a.po", 3, 0, 1);
+    engine.NotifyItemUpdated(po + "/a.po");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !evaluations.isEmpty(); }, 10000));
+    waitIdle();
+    EXPECT_EQ(evaluations, QList<Evaluation>({{0, true}}));
+    EXPECT_EQ(engine.Rows().row(0).Texts, (std::array<QString, 6>{"75%", "", "4", "3", "0", "1"}));
+    EXPECT_EQ(engine.FQueueIndex, CatalogEngine::QueueRecheck);
+    EXPECT_EQ(engine.FCheckedCount, 3);
+    EXPECT_TRUE(positions.isEmpty());
+    EXPECT_TRUE(visibility.isEmpty());
+
+    // Emptied, the file shows "Empty file" and loses its icon.
+    writePoFile(po + "/a.po", 0, 0, 0);
+    engine.NotifyItemUpdated(po + "/a.po");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return evaluations.size() == 2; }, 10000));
+    EXPECT_EQ(engine.Rows().row(0).Texts[CatalogRow::TextStatus], "Empty file");
+    EXPECT_EQ(engine.Rows().row(0).StateIcon, CatalogRow::IconNone);
+
+    // Names without a row, also in another letter case, are ignored.
+    waitIdle();
+    engine.NotifyItemUpdated(po + "/A.po");
+    engine.NotifyItemUpdated(po + "/new.po");
+    EXPECT_FALSE(engine.isBusy());
+    QTest::qWait(100);
+    EXPECT_EQ(evaluations.size(), 2);
+}
+
+TEST_F(CatalogEngineTest, HoldsChangesDuringAQueueUntilItEnds)
+{
+    QTemporaryDir bin;
+    writeSlowMsgfmt(bin.path(), "0.3", ".po");
+    PathOverride path(bin.path());
+    const QString po = folder();
+    for (const char* name : {"a.po", "b.po", "c.po"})
+        writePoFile(po + "/" + name, 1, 0, 0);
+
+    engine.ReadFolder(po);
+    // Row 0 is being checked: a change there is held; row 2 is still ahead, so the queue reads it anyway.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.ListRunner.Lines().contains("started"); }, 10000));
+    writePoFile(po + "/a.po", 1, 0, 1);
+    writePoFile(po + "/c.po", 1, 0, 3);
+    engine.NotifyItemUpdated(po + "/a.po");
+    engine.NotifyItemUpdated(po + "/c.po");
+    engine.NotifyItemUpdated(po + "/a.po");
+    EXPECT_EQ(engine.FQueueIndex, 0);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 1; }, 20000));
+    waitIdle();
+    EXPECT_EQ(evaluations, QList<Evaluation>({{0, false}, {1, false}, {2, false}, {0, true}}));
+    EXPECT_EQ(engine.Rows().row(0).Texts[CatalogRow::TextStatus], "50%");
+    EXPECT_EQ(engine.Rows().row(2).Texts[CatalogRow::TextStatus], "25%");
+    EXPECT_EQ(engine.FQueueIndex, CatalogEngine::QueueRecheck);
+
+    // Changes during a re-check wait for it, each file once.
+    evaluations.clear();
+    engine.NotifyItemUpdated(po + "/b.po");
+    engine.NotifyItemUpdated(po + "/c.po");
+    engine.NotifyItemUpdated(po + "/b.po");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return evaluations.size() == 3; }, 10000));
+    waitIdle();
+    QTest::qWait(100);
+    // b.po changed again while its own check ran, which may have read it before the change.
+    EXPECT_EQ(evaluations, QList<Evaluation>({{1, true}, {2, true}, {1, true}}));
+}
+
+TEST_F(CatalogEngineTest, AMessageOfAnEarlierQueueNeitherStopsNorSkipsACheck)
+{
+    QTemporaryDir bin;
+    writeSlowMsgfmt(bin.path(), "0.5", "a.po");
+    PathOverride path(bin.path());
+    const QString po = folder();
+    writePoFile(po + "/a.po", 1, 0, 0);
+    writePoFile(po + "/b.po", 1, 0, 0);
+
+    engine.ReadFolder(po);
+    const quint64 first = engine.QueueGeneration();
+    engine.ReadFolder(po);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.ListRunner.Lines().contains("started"); }, 10000));
+    TRunnerThread* running = engine.ListRunner.Thread();
+    engine.CheckNext(first);
+    engine.CheckNext(engine.QueueGeneration());
+    EXPECT_EQ(engine.ListRunner.Thread(), running);
+    EXPECT_FALSE(running->isFinished());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 1; }, 10000));
+    EXPECT_EQ(evaluations, QList<Evaluation>({{0, false}, {1, false}}));
+}
+
+TEST_F(CatalogEngineTest, AnErrorLineIsNotReplacedByALaterStatisticsLine)
+{
+    EXPECT_EQ(CatalogEngine::rememberLine("", "1 translated message."), "1 translated message.");
+    EXPECT_EQ(CatalogEngine::rememberLine("1 translated message.", ""), "1 translated message.");
+    EXPECT_EQ(CatalogEngine::rememberLine("msgfmt: found 1 fatal error", "1081 translated messages."),
+        "msgfmt: found 1 fatal error");
+    EXPECT_EQ(CatalogEngine::rememberLine("x: too many errors, aborting", "1 translated message."),
+        "x: too many errors, aborting");
+    EXPECT_EQ(CatalogEngine::rememberLine("msgfmt: found 1 fatal error", "msgfmt: found 3 fatal errors"),
+        "msgfmt: found 3 fatal errors");
+    EXPECT_EQ(CatalogEngine::rememberLine("found 1 Fatal Error", "2 translated messages."),
+        "2 translated messages.");
+}
+
+/// The rows of a corpus folder, read through the engine, against the rows computed apart from it.
+void expectCorpusRows(CatalogEngine& engine, const QString& folder, const QString& tsv)
+{
+    QFile expected(tsv);
+    if (!expected.open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "no corpus";
+    QList<QByteArray> lines = expected.readAll().split('\n');
+    lines.removeFirst();
+    lines.removeAll(QByteArray());
+    bool done = false;
+    const QMetaObject::Connection connection
+        = QObject::connect(&engine, &CatalogEngine::queueFinished, [&] { done = true; });
+    engine.ReadFolder(folder);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 60000));
+    QObject::disconnect(connection);
+    ASSERT_EQ(engine.Rows().count(), lines.size());
+    for (int i = 0; i < lines.size(); ++i) {
+        const QList<QByteArray> fields = lines[i].split('\t');
+        ASSERT_EQ(fields.size(), 7);
+        const CatalogRow& row = engine.Rows().row(i);
+        SCOPED_TRACE(row.Caption.toStdString());
+        EXPECT_EQ(row.Caption, QString::fromUtf8(fields[0]));
+        EXPECT_EQ(row.Texts[CatalogRow::TextStatus], QString::fromUtf8(fields[1]));
+        EXPECT_EQ(row.Texts[CatalogRow::TextTotal], QString::fromUtf8(fields[2]));
+        EXPECT_EQ(row.Texts[CatalogRow::TextTranslated], QString::fromUtf8(fields[3]));
+        EXPECT_EQ(row.Texts[CatalogRow::TextFuzzy], QString::fromUtf8(fields[4]));
+        EXPECT_EQ(row.Texts[CatalogRow::TextUntranslated], QString::fromUtf8(fields[5]));
+        EXPECT_EQ(row.StateIcon, fields[6].toInt());
+    }
+}
+
+TEST_F(CatalogEngineTest, GivesTheCorpusRowsWhateverTheUsersLanguage)
+{
+    const QByteArray language = qgetenv("LANGUAGE");
+    const QByteArray lang = qgetenv("LANG");
+    qputenv("LANGUAGE", "de");
+    qputenv("LANG", "de_DE.UTF-8");
+    expectCorpusRows(engine, QStringLiteral(QUILLMARK_CORPUS "/thunar"),
+        QStringLiteral(QUILLMARK_CORPUS "/thunar.expected.tsv"));
+    expectCorpusRows(engine, QStringLiteral(QUILLMARK_CORPUS "/thunar/broken"),
+        QStringLiteral(QUILLMARK_CORPUS "/thunar-broken.expected.tsv"));
+    qputenv("LANGUAGE", language);
+    qputenv("LANG", lang);
+}
+
+/// Reads and re-checks started at random moments while checks end. Whatever came before, the last read's
+/// queue must check each of its rows exactly once, in order, and the changes held meanwhile after it.
+TEST_F(CatalogEngineTest, StressReadsAndChangesAtRandomMoments)
+{
+    const int cycles = qEnvironmentVariableIntValue("QUILLMARK_STRESS_CYCLES") > 0
+        ? qEnvironmentVariableIntValue("QUILLMARK_STRESS_CYCLES") / 10
+        : 150;
+    const QString one = folder("one");
+    const QString two = folder("two");
+    for (int i = 0; i < 6; ++i) {
+        writePoFile(one + QStringLiteral("/f%1.po").arg(i), i + 1, 0, 1);
+        writePoFile(two + QStringLiteral("/g%1.po").arg(i), 1, 0, i);
+    }
+    QRandomGenerator random(20261208);
+    quint64 generation = 0;
+    QList<Evaluation> current;
+    QObject::connect(&engine, &CatalogEngine::rowEvaluated, [&](int index, bool recheck) {
+        if (engine.QueueGeneration() != generation)
+            ADD_FAILURE() << "a row was evaluated for an earlier read";
+        current.append({index, recheck});
+    });
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        switch (random.bounded(4)) {
+        case 0:
+        case 1:
+            engine.ReadFolder(random.bounded(2) ? one : two);
+            generation = engine.QueueGeneration();
+            current.clear();
+            break;
+        case 2:
+            if (engine.Rows().count() > 0)
+                engine.NotifyItemUpdated(engine.FFolder + engine.Rows().row(random.bounded(6)).Caption);
+            break;
+        default:
+            engine.CheckNext(random.bounded(2) ? generation - 1 : generation);
+            break;
+        }
+        QTest::qWait(random.bounded(6));
+        // Every queue so far went in order, each row once, whatever ran between.
+        int next = 0;
+        for (const Evaluation& e : current) {
+            if (e.second)
+                continue;
+            ASSERT_EQ(e.first, next) << "cycle " << cycle;
+            ++next;
+        }
+    }
+    engine.ReadFolder(one);
+    generation = engine.QueueGeneration();
+    current.clear();
+    engine.NotifyItemUpdated(one + "/f0.po");
+    engine.NotifyItemUpdated(one + "/f3.po");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return current.size() == 7; }, 20000)) << current.size();
+    waitIdle();
+    QTest::qWait(50);
+    EXPECT_EQ(current, QList<Evaluation>({{0, false}, {1, false}, {2, false}, {3, false}, {4, false}, {5, false},
+                           {0, true}}));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(engine.Rows().row(i).Texts[CatalogRow::TextTranslated], QString::number(i + 1));
+}
+
+} // namespace
