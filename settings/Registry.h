@@ -1,0 +1,108 @@
+#ifndef QUILLMARK_SETTINGS_REGISTRY_H
+#define QUILLMARK_SETTINGS_REGISTRY_H
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+
+#include <stdexcept>
+
+/// An error of the settings store. what() is the whole message, naming the value.
+class ERegistryException : public std::runtime_error
+{
+public:
+    ERegistryException(const QString& message, const QString& valueName);
+    const QString& ValueName() const { return FValueName; }
+
+private:
+    QString FValueName;
+};
+
+/// "Failed to set data for '%s'": a value could not be written.
+class ESetDataError : public ERegistryException
+{
+public:
+    explicit ESetDataError(const QString& valueName);
+};
+
+/// "Failed to get data for '%s'": an integer that does not exist.
+class EGetDataError : public ERegistryException
+{
+public:
+    explicit EGetDataError(const QString& valueName);
+};
+
+/// "Invalid data type for '%s'": a value of the other kind (or an integer outside 32 bits).
+class EInvalidDataType : public ERegistryException
+{
+public:
+    explicit EInvalidDataType(const QString& valueName);
+};
+
+/// The per-user settings: named string and integer values kept in one JSON object in a file of the user's
+/// configuration folder. Every operation reads the file afresh and every change rewrites it at once,
+/// atomically and under a lock, so two running programs never lose each other's values and a crash never
+/// leaves half a file. A file that cannot be read or parsed is kept aside under a new name, never deleted,
+/// and the store goes on as if it were empty; takeNotice() tells the user once.
+class TRegistry
+{
+public:
+    /// The key the values live under; its last two names make the folder below the configuration folder.
+    static constexpr const char* KeyPath = "SOFTWARE\\Velloran\\Quillmark\\";
+
+    /// $XDG_CONFIG_HOME/Velloran/Quillmark/settings.json; ~/.config when XDG_CONFIG_HOME is unset, empty or
+    /// relative.
+    static QString defaultFilePath();
+
+    /// A store in filePath. Nothing is touched until OpenKey.
+    explicit TRegistry(QString filePath = defaultFilePath());
+    /// Closes the key.
+    ~TRegistry();
+    TRegistry(const TRegistry&) = delete;
+    TRegistry& operator=(const TRegistry&) = delete;
+
+    const QString& filePath() const { return FFilePath; }
+
+    /// Opens the key, making its folder when missing, and reads the file (keeping a broken one aside). True when
+    /// the folder exists afterwards; writes report their own failures either way.
+    bool OpenKey();
+    /// Until the key is opened again, nothing exists and every write fails.
+    void CloseKey();
+    bool isOpen() const { return FOpen; }
+
+    bool ValueExists(const QString& name);
+    /// Missing or empty gives ""; the text ends at its first NUL. Throws EInvalidDataType for a non-string.
+    QString ReadString(const QString& name);
+    /// Throws EGetDataError when missing, EInvalidDataType for a string, a fraction or a number outside 32 bits.
+    qint32 ReadInteger(const QString& name);
+    /// Throw ESetDataError when the value is not on disk afterwards.
+    void WriteString(const QString& name, const QString& value);
+    void WriteInteger(const QString& name, qint32 value);
+    /// A missing value is fine. False when an existing value could not be removed.
+    bool DeleteValue(const QString& name);
+
+    /// What the user should be told about a settings file that was kept aside; empty once taken.
+    QString takeNotice();
+
+private:
+    enum class Loaded
+    {
+        /// FValues holds the file's values, or none when there is no file.
+        Ok,
+        /// The file is broken and could not be moved aside: writing would destroy it.
+        Blocked,
+    };
+
+    Loaded load();
+    void change(const QString& name, const QJsonValue& value);
+    QJsonValue read(const QString& name);
+    bool keepAside(const QString& reason);
+
+    QString FFilePath;
+    bool FOpen = false;
+    QJsonObject FValues;
+    QString FNotice;
+    bool FToldBlocked = false;
+};
+
+#endif // QUILLMARK_SETTINGS_REGISTRY_H

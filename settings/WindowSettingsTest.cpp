@@ -1,0 +1,284 @@
+#include "settings/WindowSettings.h"
+
+#include "settings/Registry.h"
+#include "settings/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+/// Writes down every call of the loading, one line each, in the order they come.
+class RecordingTarget : public SettingsTarget
+{
+public:
+    QStringList calls;
+
+    void setConsoleFontName(const QString& name) override { calls << QStringLiteral("console font ") + name; }
+    void setConsoleFontSize(qint32 points) override { calls << QStringLiteral("console size %1").arg(points); }
+    void setInterfaceFont(const InterfaceFont& font, const QString& buttonCaption) override
+    {
+        calls << QStringLiteral("font %1 %2%3%4 [%5]")
+                     .arg(font.Name)
+                     .arg(font.Size)
+                     .arg(font.Bold ? QStringLiteral(" bold") : QString())
+                     .arg(font.Italic ? QStringLiteral(" italic") : QString())
+                     .arg(buttonCaption);
+    }
+    void setDefaultAction(qint32 action) override { calls << QStringLiteral("default action %1").arg(action); }
+    void setEditorPath(const QString& path) override { calls << QStringLiteral("editor ") + path; }
+    void showDefaultAction() override { calls << QStringLiteral("show default action"); }
+    void setTrackPosition(qint32 position) override { calls << QStringLiteral("track %1").arg(position); }
+    void setYellowThreshold(YellowThreshold threshold) override
+    {
+        calls << QStringLiteral("threshold %1/%2").arg(threshold.Num).arg(threshold.Den);
+    }
+    void updateCustomEditorItem() override { calls << QStringLiteral("update editor item"); }
+    void setFolderText(const QString& text) override { calls << QStringLiteral("folder ") + text; }
+    void appendFolderHistory(const QString& folder) override { calls << QStringLiteral("history ") + folder; }
+};
+
+using WindowSettingsTest = ConfigHomeTest;
+
+template <typename Body> std::string registryError(Body body)
+{
+    try {
+        body();
+    } catch (const ERegistryException& error) {
+        return error.what();
+    }
+    ADD_FAILURE() << "no error";
+    return std::string();
+}
+
+QStringList firstStartCalls()
+{
+    return {
+        QStringLiteral("font Tahoma 8 [Tahoma, 8, Normal]"),
+        QStringLiteral("default action 0"),
+        QStringLiteral("editor gedit"),
+        QStringLiteral("show default action"),
+        QStringLiteral("track 3"),
+        QStringLiteral("threshold 1/2"),
+        QStringLiteral("update editor item"),
+        QStringLiteral("folder ") + QDir::homePath(),
+    };
+}
+
+TEST_F(WindowSettingsTest, FirstStartWritesEveryDefaultWithItsKind)
+{
+    TRegistry registry;
+    RecordingTarget target;
+    LoadSettings(registry, target);
+    EXPECT_EQ(target.calls, firstStartCalls());
+
+    const QJsonObject stored = storedValues();
+    EXPECT_EQ(stored.keys(), QStringList({"Default", "Editor", "Font", "FontSize", "FontStyle", "LastDir", "Ratio"}));
+    for (const char* name : {"LastDir", "Editor", "Font", "FontStyle"})
+        EXPECT_TRUE(stored.value(QLatin1String(name)).isString()) << name;
+    for (const char* name : {"Ratio", "Default", "FontSize"})
+        EXPECT_TRUE(stored.value(QLatin1String(name)).isDouble()) << name;
+    EXPECT_EQ(stored.value(QStringLiteral("LastDir")).toString(), QDir::homePath());
+    EXPECT_EQ(stored.value(QStringLiteral("Editor")).toString(), QStringLiteral("gedit"));
+    EXPECT_EQ(stored.value(QStringLiteral("Ratio")).toInt(-1), 3);
+    EXPECT_EQ(stored.value(QStringLiteral("Default")).toInt(-1), 0);
+    EXPECT_EQ(stored.value(QStringLiteral("Font")).toString(), QStringLiteral("Tahoma"));
+    EXPECT_EQ(stored.value(QStringLiteral("FontSize")).toInt(-1), 8);
+    EXPECT_EQ(stored.value(QStringLiteral("FontStyle")).toString(QStringLiteral("?")), QString());
+    EXPECT_EQ(registry.takeNotice(), QString());
+
+    // A second start finds everything and writes nothing.
+    const QByteArray before = settingsFileContents();
+    TRegistry again;
+    RecordingTarget secondTarget;
+    LoadSettings(again, secondTarget);
+    EXPECT_EQ(secondTarget.calls, firstStartCalls());
+    EXPECT_EQ(settingsFileContents(), before);
+}
+
+TEST_F(WindowSettingsTest, StoredValuesLoadInOrderAndHistoryClosesItsGaps)
+{
+    writeSettingsFile(R"({"LastDir": "/po/", "Editor": "/usr/bin/kate", "Ratio": 9, "Default": 5,
+                          "Font": "DejaVu Sans", "FontSize": 11, "FontStyle": "ib",
+                          "ConsoleFont": "Lucida Console", "ConsoleFontSize": 10,
+                          "Dir1": "/a/", "Dir2": "/b c/", "Dir5": "/e/", "Dir11": "/k/", "dir3": "/x/"})");
+    TRegistry registry;
+    RecordingTarget target;
+    LoadSettings(registry, target);
+    EXPECT_EQ(target.calls,
+              QStringList({
+                  "console font Lucida Console",
+                  "console size 10",
+                  "font DejaVu Sans 11 bold italic [DejaVu Sans, 11, ]",
+                  "default action 5",
+                  "editor /usr/bin/kate",
+                  "show default action",
+                  "track 9",
+                  "threshold 1/2",
+                  "update editor item",
+                  "folder /po/",
+                  "history /a/",
+                  "history /b c/",
+                  "history /e/",
+              }));
+
+    SaveFolders(registry, QStringLiteral("/typed"), {"/a/", "/b c/", "/e/"});
+    const QJsonObject stored = storedValues();
+    EXPECT_EQ(stored.value(QStringLiteral("LastDir")).toString(), QStringLiteral("/typed"));
+    EXPECT_EQ(stored.value(QStringLiteral("Dir1")).toString(), QStringLiteral("/a/"));
+    EXPECT_EQ(stored.value(QStringLiteral("Dir2")).toString(), QStringLiteral("/b c/"));
+    EXPECT_EQ(stored.value(QStringLiteral("Dir3")).toString(), QStringLiteral("/e/"));
+    EXPECT_FALSE(stored.contains(QStringLiteral("Dir5")));
+    // Not ours to touch: only Dir1 to Dir10 belong to the history.
+    EXPECT_TRUE(stored.contains(QStringLiteral("Dir11")));
+    EXPECT_TRUE(stored.contains(QStringLiteral("dir3")));
+}
+
+TEST_F(WindowSettingsTest, HistoryOfThreeSavesDir1To3AndDeletesTheRest)
+{
+    QByteArray full = "{";
+    for (int n = 1; n <= 10; ++n)
+        full += QStringLiteral("\"Dir%1\": \"/old/%1\",").arg(n).toUtf8();
+    full += R"("Ratio": 1})";
+    writeSettingsFile(full);
+
+    TRegistry registry;
+    registry.OpenKey();
+    SaveFolders(registry, QString(), {"/one/", "/two/", "/three/"});
+    const QJsonObject stored = storedValues();
+    EXPECT_EQ(stored.keys(), QStringList({"Dir1", "Dir2", "Dir3", "LastDir", "Ratio"}));
+    EXPECT_EQ(stored.value(QStringLiteral("Dir1")).toString(), QStringLiteral("/one/"));
+    EXPECT_EQ(stored.value(QStringLiteral("Dir3")).toString(), QStringLiteral("/three/"));
+    EXPECT_TRUE(stored.value(QStringLiteral("LastDir")).isString());
+
+    // More than ten entries: the eleventh is not stored.
+    QStringList eleven;
+    for (int n = 1; n <= 11; ++n)
+        eleven << QStringLiteral("/f%1/").arg(n);
+    SaveFolders(registry, QStringLiteral("/f1/"), eleven);
+    EXPECT_EQ(storedValues().value(QStringLiteral("Dir10")).toString(), QStringLiteral("/f10/"));
+    EXPECT_FALSE(storedValues().contains(QStringLiteral("Dir11")));
+}
+
+TEST_F(WindowSettingsTest, WronglyTypedValueStopsLoadingAfterWhatCameBefore)
+{
+    writeSettingsFile(R"({"Ratio": "3", "Dir1": "/a/"})");
+    TRegistry registry;
+    RecordingTarget target;
+    EXPECT_EQ(registryError([&] { LoadSettings(registry, target); }), "Invalid data type for 'Ratio'");
+    EXPECT_EQ(target.calls, firstStartCalls().mid(0, 4));
+    EXPECT_EQ(storedValues().value(QStringLiteral("Ratio")).toString(), QStringLiteral("3"));
+
+    writeSettingsFile(R"({"ConsoleFont": "Mono", "ConsoleFontSize": "10"})");
+    RecordingTarget second;
+    EXPECT_EQ(registryError([&] { LoadSettings(registry, second); }), "Invalid data type for 'ConsoleFontSize'");
+    EXPECT_EQ(second.calls, QStringList({"console font Mono"}));
+
+    writeSettingsFile(R"({"Dir1": "/a/", "Dir2": 2, "Dir3": "/c/"})");
+    RecordingTarget third;
+    EXPECT_EQ(registryError([&] { LoadSettings(registry, third); }), "Invalid data type for 'Dir2'");
+    EXPECT_EQ(third.calls, firstStartCalls() + QStringList({"history /a/"}));
+}
+
+TEST_F(WindowSettingsTest, CorruptFileIsKeptAsideAndDefaultsFollow)
+{
+    writeSettingsFile(R"({"LastDir": "/po/", "Ratio": 5,)");
+    TRegistry registry;
+    RecordingTarget target;
+    LoadSettings(registry, target);
+    EXPECT_EQ(target.calls, firstStartCalls());
+    const QString notice = registry.takeNotice();
+    const QStringList kept = QDir(settingsFolder()).entryList({QStringLiteral("settings.json.corrupt-*")});
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_TRUE(notice.contains(kept.first())) << notice.toStdString();
+    EXPECT_EQ(registry.takeNotice(), QString());
+    EXPECT_EQ(storedValues().value(QStringLiteral("Ratio")).toInt(-1), 3);
+
+    SaveFolders(registry, QStringLiteral("/po/"), {});
+    EXPECT_EQ(registry.takeNotice(), QString());
+}
+
+TEST_F(WindowSettingsTest, StoreThatCannotBeWrittenFailsAtTheFirstDefault)
+{
+    QFile blocker(configHome() + QStringLiteral("/Velloran"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    TRegistry registry;
+    RecordingTarget target;
+    EXPECT_EQ(registryError([&] { LoadSettings(registry, target); }), "Failed to set data for 'LastDir'");
+    EXPECT_TRUE(target.calls.isEmpty());
+    EXPECT_EQ(registryError([&] { SaveFolders(registry, QStringLiteral("/po/"), {"/po/"}); }),
+              "Failed to set data for 'LastDir'");
+}
+
+TEST_F(WindowSettingsTest, FontCodesAndCaptions)
+{
+    struct Case
+    {
+        const char* code;
+        bool bold;
+        bool italic;
+        const char* word;
+    };
+    const Case cases[] = {
+        {"", false, false, "Normal"},      {"b", true, false, "Bold"}, {"i", false, true, "Italic"},
+        {"bi", true, true, "Bold Italic"}, {"ib", true, true, ""},     {"xbx", true, false, ""},
+        {"B", false, false, ""},           {"bb", true, false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        const InterfaceFont font = FontFromSettings(QStringLiteral("Tahoma"), 8, QLatin1String(c.code));
+        EXPECT_EQ(font, (InterfaceFont{QStringLiteral("Tahoma"), 8, c.bold, c.italic}));
+        EXPECT_EQ(FontButtonCaption(QStringLiteral("Tahoma"), 8, QLatin1String(c.code)),
+                  QStringLiteral("Tahoma, 8, ") + QLatin1String(c.word));
+    }
+    EXPECT_EQ(StyleCode(false, false), QString());
+    EXPECT_EQ(StyleCode(true, false), QStringLiteral("b"));
+    EXPECT_EQ(StyleCode(false, true), QStringLiteral("i"));
+    EXPECT_EQ(StyleCode(true, true), QStringLiteral("bi"));
+    EXPECT_EQ(FontButtonCaption(InterfaceFont{QStringLiteral("DejaVu Sans"), 12, false, true}),
+              QStringLiteral("DejaVu Sans, 12, Italic"));
+}
+
+TEST_F(WindowSettingsTest, ContinueAndFontButtonWritesComeBackAtTheNextStart)
+{
+    {
+        TRegistry registry;
+        RecordingTarget target;
+        LoadSettings(registry, target);
+        StoreContinue(registry, QStringLiteral("/opt/my editor/ed"), -1, 6);
+        // A cancelled dialog stores the current font again, so a bold font stays bold.
+        StoreInterfaceFont(registry, InterfaceFont{QStringLiteral("DejaVu Serif"), 10, true, false});
+    }
+    const QJsonObject stored = storedValues();
+    EXPECT_EQ(stored.value(QStringLiteral("Editor")).toString(), QStringLiteral("/opt/my editor/ed"));
+    EXPECT_EQ(stored.value(QStringLiteral("Default")).toInt(0), -1);
+    EXPECT_EQ(stored.value(QStringLiteral("Ratio")).toInt(-1), 6);
+    EXPECT_EQ(stored.value(QStringLiteral("FontSize")).toInt(-1), 10);
+    EXPECT_EQ(stored.value(QStringLiteral("FontStyle")).toString(), QStringLiteral("b"));
+
+    TRegistry registry;
+    RecordingTarget target;
+    LoadSettings(registry, target);
+    EXPECT_EQ(target.calls.mid(0, 6),
+              QStringList({
+                  "font DejaVu Serif 10 bold [DejaVu Serif, 10, Bold]",
+                  "default action -1",
+                  "editor /opt/my editor/ed",
+                  "show default action",
+                  "track 6",
+                  "threshold 1/8",
+              }));
+
+    StoreInterfaceFont(registry, InterfaceFont{QStringLiteral("DejaVu Serif"), 10, true, true});
+    EXPECT_EQ(storedValues().value(QStringLiteral("FontStyle")).toString(), QStringLiteral("bi"));
+    EXPECT_EQ(storedValues().value(QStringLiteral("Font")).toString(), QStringLiteral("DejaVu Serif"));
+}
+
+} // namespace
