@@ -1,0 +1,361 @@
+#include "report/ReportFormat.h"
+
+#include <QChar>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <system_error>
+
+namespace {
+
+/// The whole text as a decimal integer: digits with an optional leading "-", nothing else.
+std::optional<qint64> integerText(const QString& text)
+{
+    const qsizetype start = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+    if (text.size() == start)
+        return std::nullopt;
+    for (qsizetype i = start; i < text.size(); ++i) {
+        if (text.at(i) < QLatin1Char('0') || text.at(i) > QLatin1Char('9'))
+            return std::nullopt;
+    }
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    return ok ? std::optional<qint64>(value) : std::nullopt;
+}
+
+/// A count as the list's painter reads it: the whole text as a 32-bit decimal integer, 0 when it is none.
+qint64 countOf(const CatalogRow& row, int text)
+{
+    const QByteArray latin = row.Texts.at(static_cast<std::size_t>(text)).toLatin1();
+    const char* first = latin.constData();
+    const char* const last = first + latin.size();
+    // from_chars knows no plus sign.
+    if (last - first > 1 && first[0] == '+' && first[1] != '-')
+        ++first;
+    qint32 value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    return error == std::errc() && end == last ? value : 0;
+}
+
+/// The nearest integer, an exact half going to the even neighbour, whatever rounding mode is set.
+int roundHalfEven(double value)
+{
+    const double down = std::floor(value);
+    const double fraction = value - down;
+    if (fraction < 0.5)
+        return static_cast<int>(down);
+    if (fraction > 0.5)
+        return static_cast<int>(down) + 1;
+    return static_cast<int>(std::fmod(down, 2.0) == 0 ? down : down + 1);
+}
+
+QString tsvField(const QString& text)
+{
+    QString field;
+    field.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '\\':
+            field += QLatin1String("\\\\");
+            break;
+        case '\t':
+            field += QLatin1String("\\t");
+            break;
+        case '\n':
+            field += QLatin1String("\\n");
+            break;
+        case '\r':
+            field += QLatin1String("\\r");
+            break;
+        default:
+            field += c;
+        }
+    }
+    return field;
+}
+
+QString jsonString(const QString& text)
+{
+    QString quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += QLatin1Char('"');
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"':
+            quoted += QLatin1String("\\\"");
+            break;
+        case '\\':
+            quoted += QLatin1String("\\\\");
+            break;
+        case '\n':
+            quoted += QLatin1String("\\n");
+            break;
+        case '\r':
+            quoted += QLatin1String("\\r");
+            break;
+        case '\t':
+            quoted += QLatin1String("\\t");
+            break;
+        default:
+            if (c.unicode() < 0x20)
+                quoted += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                quoted += c;
+        }
+    }
+    quoted += QLatin1Char('"');
+    return quoted;
+}
+
+QString jsonCount(const QString& text)
+{
+    if (text.isEmpty())
+        return QStringLiteral("null");
+    if (const std::optional<qint64> value = integerText(text))
+        return QString::number(*value);
+    return jsonString(text);
+}
+
+/// Characters a terminal shows for the text: code points, not counting combining marks.
+int displayWidth(const QString& text)
+{
+    int width = 0;
+    for (const char32_t c : text.toUcs4()) {
+        const QChar::Category category = QChar::category(c);
+        if (category != QChar::Mark_NonSpacing && category != QChar::Mark_Enclosing)
+            ++width;
+    }
+    return width;
+}
+
+/// A file name with a line break or another control character would break the table's lines.
+QString printable(const QString& text)
+{
+    QString shown = text;
+    for (QChar& c : shown) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = QLatin1Char('?');
+    }
+    return shown;
+}
+
+std::array<QString, ReportTable::ColumnCount> tableCells(const CatalogRow& row)
+{
+    const ReportBar bar = reportBar(row, ReportBarWidth);
+    // As in the list, a row with the error bar shows no counts, whatever the row holds.
+    const bool counts = bar.BarKind != ReportBar::Kind::Error;
+    const auto count = [&](int text) { return counts ? row.Texts.at(static_cast<std::size_t>(text)) : QString(); };
+    return {
+        printable(row.Caption),
+        printable(row.Texts[CatalogRow::TextStatus]),
+        barText(bar, ReportBarWidth),
+        count(CatalogRow::TextTotal),
+        count(CatalogRow::TextTranslated),
+        count(CatalogRow::TextFuzzy),
+        count(CatalogRow::TextUntranslated),
+        stateWord(row.StateIcon),
+    };
+}
+
+const std::array<QString, ReportTable::ColumnCount>& tableHeader()
+{
+    static const std::array<QString, ReportTable::ColumnCount> header = {
+        QStringLiteral("File"),       QStringLiteral("Status"), QStringLiteral("Graph"),        QStringLiteral("Total"),
+        QStringLiteral("Translated"), QStringLiteral("Fuzzy"),  QStringLiteral("Untranslated"), QStringLiteral("State"),
+    };
+    return header;
+}
+
+/// File, Graph and State read from the left; Status and the counts line up on their right edge.
+constexpr std::array<bool, ReportTable::ColumnCount> RightAligned = {
+    false, true, false, true, true, true, true, false,
+};
+
+} // namespace
+
+ReportBar reportBar(const CatalogRow& row, int width)
+{
+    ReportBar bar;
+    if (row.Texts[CatalogRow::TextStatus].contains(QLatin1String("error"))) {
+        bar.BarKind = ReportBar::Kind::Error;
+        return bar;
+    }
+    const qint64 translated = countOf(row, CatalogRow::TextTranslated);
+    const qint64 fuzzy = countOf(row, CatalogRow::TextFuzzy);
+    const qint64 untranslated = countOf(row, CatalogRow::TextUntranslated);
+    // msgfmt never counts below zero; a row that does has no share to draw.
+    if (translated < 0 || fuzzy < 0 || untranslated < 0)
+        return bar;
+    const qint64 total = translated + fuzzy + untranslated;
+    if (total == 0)
+        return bar;
+    const double n = static_cast<double>(total);
+    bar.BarKind = ReportBar::Kind::Counts;
+    bar.Translated = roundHalfEven(width * (static_cast<double>(translated) / n));
+    const int end = std::min(width, bar.Translated + roundHalfEven(width * (static_cast<double>(fuzzy) / n)));
+    bar.Fuzzy = end - bar.Translated;
+    bar.Untranslated = width - end;
+    return bar;
+}
+
+QString barText(const ReportBar& bar, int width)
+{
+    switch (bar.BarKind) {
+    case ReportBar::Kind::Error:
+        return QString(width, QLatin1Char('!'));
+    case ReportBar::Kind::Counts:
+        return QString(bar.Translated, QLatin1Char('#')) + QString(bar.Fuzzy, QLatin1Char('~'))
+            + QString(bar.Untranslated, QLatin1Char('.'));
+    case ReportBar::Kind::None:
+        break;
+    }
+    return QString(width, QLatin1Char(' '));
+}
+
+QString stateWord(int icon)
+{
+    switch (icon) {
+    case CatalogRow::IconComplete:
+        return QStringLiteral("complete");
+    case CatalogRow::IconAboveThreshold:
+        return QStringLiteral("yellow");
+    case CatalogRow::IconAtOrBelowThreshold:
+        return QStringLiteral("red");
+    case CatalogRow::IconErrors:
+        return QStringLiteral("errors");
+    default:
+        return QStringLiteral("none");
+    }
+}
+
+QByteArray tsvHeader()
+{
+    return QByteArrayLiteral("file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon\n");
+}
+
+QByteArray tsvRow(const CatalogRow& row)
+{
+    const QStringList fields = {
+        tsvField(row.Caption),
+        tsvField(row.Texts[CatalogRow::TextStatus]),
+        row.Texts[CatalogRow::TextTotal],
+        row.Texts[CatalogRow::TextTranslated],
+        row.Texts[CatalogRow::TextFuzzy],
+        row.Texts[CatalogRow::TextUntranslated],
+        QString::number(row.StateIcon),
+    };
+    return (fields.join(QLatin1Char('\t')) + QLatin1Char('\n')).toUtf8();
+}
+
+QByteArray jsonObject(const CatalogRow& row, const QString& time)
+{
+    QString object = QStringLiteral("{");
+    if (!time.isEmpty())
+        object += QStringLiteral("\"time\": %1, ").arg(jsonString(time));
+    object += QStringLiteral("\"file\": %1, \"status\": %2, \"bar\": %3, ")
+                  .arg(jsonString(row.Caption), jsonString(row.Texts[CatalogRow::TextStatus]),
+                       jsonString(barText(reportBar(row, ReportBarWidth), ReportBarWidth)));
+    object += QStringLiteral("\"total\": %1, \"translated\": %2, \"fuzzy\": %3, \"untranslated\": %4, ")
+                  .arg(jsonCount(row.Texts[CatalogRow::TextTotal]), jsonCount(row.Texts[CatalogRow::TextTranslated]),
+                       jsonCount(row.Texts[CatalogRow::TextFuzzy]), jsonCount(row.Texts[CatalogRow::TextUntranslated]));
+    object
+        += QStringLiteral("\"icon\": %1, \"state\": %2}").arg(row.StateIcon).arg(jsonString(stateWord(row.StateIcon)));
+    return object.toUtf8();
+}
+
+QByteArray jsonDocument(const QList<CatalogRow>& rows)
+{
+    if (rows.isEmpty())
+        return QByteArrayLiteral("[]\n");
+    QByteArray document = QByteArrayLiteral("[\n");
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        document += "  " + jsonObject(rows.at(i));
+        document += i + 1 < rows.size() ? ",\n" : "\n";
+    }
+    document += "]\n";
+    return document;
+}
+
+ReportTable::ReportTable(const QList<CatalogRow>& rows)
+{
+    for (int column = 0; column < ColumnCount; ++column)
+        m_widths[column] = displayWidth(tableHeader()[column]);
+    for (const CatalogRow& row : rows) {
+        const std::array<QString, ColumnCount> cells = tableCells(row);
+        for (int column = 0; column < ColumnCount; ++column)
+            m_widths[column] = std::max(m_widths[column], displayWidth(cells[column]));
+    }
+}
+
+QByteArray ReportTable::format(const std::array<QString, ColumnCount>& cells) const
+{
+    QString text;
+    for (int column = 0; column < ColumnCount; ++column) {
+        const QString& cell = cells[column];
+        const QString padding(std::max(0, m_widths[column] - displayWidth(cell)), QLatin1Char(' '));
+        if (column > 0)
+            text += QLatin1String("  ");
+        if (RightAligned[column])
+            text += padding + cell;
+        else if (column + 1 < ColumnCount)
+            text += cell + padding;
+        else
+            text += cell;
+    }
+    return (text + QLatin1Char('\n')).toUtf8();
+}
+
+QByteArray ReportTable::header() const
+{
+    return format(tableHeader());
+}
+
+QByteArray ReportTable::line(const CatalogRow& row) const
+{
+    return format(tableCells(row));
+}
+
+QByteArray ReportTable::text(const QList<CatalogRow>& rows) const
+{
+    QByteArray text = header();
+    for (const CatalogRow& row : rows)
+        text += line(row);
+    return text;
+}
+
+QByteArray reportText(ReportFormat format, const QList<CatalogRow>& rows)
+{
+    switch (format) {
+    case ReportFormat::Tsv: {
+        QByteArray text = tsvHeader();
+        for (const CatalogRow& row : rows)
+            text += tsvRow(row);
+        return text;
+    }
+    case ReportFormat::Json:
+        return jsonDocument(rows);
+    case ReportFormat::Table:
+        break;
+    }
+    return ReportTable(rows).text(rows);
+}
+
+QString watchTimestamp(const QDateTime& time)
+{
+    return time.toLocalTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+
+QByteArray watchLine(ReportFormat format, const CatalogRow& row, const QString& time, const ReportTable& table)
+{
+    switch (format) {
+    case ReportFormat::Tsv:
+        return time.toUtf8() + '\t' + tsvRow(row);
+    case ReportFormat::Json:
+        return jsonObject(row, time) + '\n';
+    case ReportFormat::Table:
+        break;
+    }
+    return time.toUtf8() + "  " + table.line(row);
+}

@@ -1,0 +1,94 @@
+#ifndef QUILLMARK_REPORT_REPORTFORMAT_H
+#define QUILLMARK_REPORT_REPORTFORMAT_H
+
+#include "catalog/CatalogRow.h"
+#include "report/ReportOptions.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <array>
+
+/// The Graph column of a row as the list's painter draws it, in whole cells of a bar width wide.
+struct ReportBar
+{
+    enum class Kind
+    {
+        /// Nothing drawn: a row not checked yet, an "Empty file", or a status that is no count.
+        None,
+        /// One error bar over the whole width: the status names an error.
+        Error,
+        /// Three segments that together fill the width.
+        Counts,
+    };
+    Kind BarKind = Kind::None;
+    int Translated = 0;
+    int Fuzzy = 0;
+    int Untranslated = 0;
+
+    friend bool operator==(const ReportBar&, const ReportBar&) = default;
+};
+
+/// Characters of the bar in the table.
+inline constexpr int ReportBarWidth = 20;
+
+/// The bar of a row at the given width, computed as the painter computes it: a status containing "error"
+/// gives the error bar; otherwise the counts are read from the row's Translated, Fuzzy and Untranslated
+/// texts (a text that is no integer counts 0), the translated and fuzzy segments are their shares of the
+/// width rounded to the nearest integer, halves to even, and the untranslated segment is what remains.
+ReportBar reportBar(const CatalogRow& row, int width);
+/// The bar drawn with '#' translated, '~' fuzzy, '.' untranslated, '!' errors; blanks when there is none.
+QString barText(const ReportBar& bar, int width);
+
+/// "complete", "yellow", "red", "errors" for the state icons 0 to 3; "none" for -1 (and anything else).
+QString stateWord(int icon);
+
+/// "file status total translated fuzzy untranslated icon", tab-separated, with its newline.
+QByteArray tsvHeader();
+/// One row in the columns of tsvHeader, with its newline. Backslash, tab, line feed and carriage return in
+/// the file name or status are written as \\, \t, \n and \r, so that every row stays one line of seven fields.
+QByteArray tsvRow(const CatalogRow& row);
+
+/// One row as a JSON object on one line: file, status, bar, total, translated, fuzzy, untranslated, icon,
+/// state. Counts are numbers when the row's text is an integer, null when it is empty. A time that is not
+/// empty comes first, as "time".
+QByteArray jsonObject(const CatalogRow& row, const QString& time = QString());
+/// A JSON array of the rows, one object a line, with a final newline.
+QByteArray jsonDocument(const QList<CatalogRow>& rows);
+
+/// A plain-text table of rows: File, Status, Graph, Total, Translated, Fuzzy, Untranslated, State, each
+/// column as wide as its widest cell, two blanks between columns. Status and counts are right-aligned, as in
+/// the list, and a row with the error bar shows no counts, as in the list. Control characters in names and
+/// statuses are shown as '?'.
+class ReportTable
+{
+public:
+    static constexpr int ColumnCount = 8;
+
+    /// Fits the columns to the header and these rows.
+    explicit ReportTable(const QList<CatalogRow>& rows);
+
+    QByteArray header() const;
+    /// One row, with its newline, in this table's column widths; a wider cell pushes the rest on.
+    QByteArray line(const CatalogRow& row) const;
+    /// The header and every row.
+    QByteArray text(const QList<CatalogRow>& rows) const;
+
+private:
+    QByteArray format(const std::array<QString, ColumnCount>& cells) const;
+
+    std::array<int, ColumnCount> m_widths{};
+};
+
+/// The whole output of a first pass in the chosen format.
+QByteArray reportText(ReportFormat format, const QList<CatalogRow>& rows);
+
+/// A local time as ISO 8601 to the second, without offset: 2024-03-09T14:05:07.
+QString watchTimestamp(const QDateTime& time);
+/// The line printed when a watched file has been checked again: the time, then the row (tsv: a tab and the
+/// row's columns; table: two blanks and the row in the table's widths; json: one object with its time).
+QByteArray watchLine(ReportFormat format, const CatalogRow& row, const QString& time, const ReportTable& table);
+
+#endif // QUILLMARK_REPORT_REPORTFORMAT_H

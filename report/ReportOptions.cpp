@@ -1,0 +1,142 @@
+#include "report/ReportOptions.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+bool parseRatio(const QString& text, int& position)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    if (!digits.match(text).hasMatch() || text.size() > 2)
+        return false;
+    position = text.toInt();
+    return position <= 6;
+}
+
+bool parsePercent(const QString& text, ExactPercent& percent)
+{
+    // Plain decimals only: no sign, exponent, "inf" or "nan", and no locale's decimal comma.
+    static const QRegularExpression decimal(QStringLiteral("^([0-9]{1,3})(?:\\.([0-9]{1,6}))?$"));
+    const QRegularExpressionMatch match = decimal.match(text);
+    if (!match.hasMatch())
+        return false;
+    const QString fraction = match.captured(2).leftJustified(6, QLatin1Char('0'));
+    percent.Millionths = match.captured(1).toLongLong() * 1000000 + fraction.toLongLong();
+    percent.Text = text;
+    return percent.Millionths <= 100000000;
+}
+
+bool parseFormat(const QString& text, ReportFormat& format)
+{
+    if (text == QLatin1String("table"))
+        format = ReportFormat::Table;
+    else if (text == QLatin1String("tsv"))
+        format = ReportFormat::Tsv;
+    else if (text == QLatin1String("json"))
+        format = ReportFormat::Json;
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
+bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QString& error)
+{
+    options = ReportOptions();
+    QStringList folders;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        // A lone "-" is a name, as elsewhere on the command line.
+        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
+            folders.append(argument);
+            continue;
+        }
+        if (argument == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            options.Help = true;
+            return true;
+        }
+        if (argument == QLatin1String("--watch")) {
+            options.Watch = true;
+            continue;
+        }
+
+        const qsizetype equals = argument.indexOf(QLatin1Char('='));
+        const QString name = equals < 0 ? argument : argument.left(equals);
+        if (name == QLatin1String("--watch") || name == QLatin1String("--help")) {
+            error = QStringLiteral("option '%1' takes no value").arg(name);
+            return false;
+        }
+        if (name != QLatin1String("--ratio") && name != QLatin1String("--format")
+            && name != QLatin1String("--fail-under")) {
+            error = QStringLiteral("unknown option '%1'").arg(name);
+            return false;
+        }
+        QString value;
+        if (equals >= 0) {
+            value = argument.mid(equals + 1);
+        } else if (i + 1 < arguments.size()) {
+            value = arguments.at(++i);
+        } else {
+            error = QStringLiteral("option '%1' needs a value").arg(name);
+            return false;
+        }
+
+        if (name == QLatin1String("--ratio")) {
+            if (!parseRatio(value, options.RatioPosition)) {
+                error = QStringLiteral("invalid ratio position '%1' (expected 0 to 6)").arg(value);
+                return false;
+            }
+        } else if (name == QLatin1String("--format")) {
+            if (!parseFormat(value, options.Format)) {
+                error = QStringLiteral("unknown format '%1' (expected table, tsv or json)").arg(value);
+                return false;
+            }
+        } else {
+            ExactPercent percent;
+            if (!parsePercent(value, percent)) {
+                error = QStringLiteral("invalid percentage '%1' (expected 0 to 100, at most 6 decimals)").arg(value);
+                return false;
+            }
+            options.FailUnder = percent;
+        }
+    }
+
+    if (folders.isEmpty()) {
+        error = QStringLiteral("missing FOLDER argument");
+        return false;
+    }
+    if (folders.size() > 1) {
+        error = QStringLiteral("unexpected argument '%1' (only one FOLDER)").arg(folders.at(1));
+        return false;
+    }
+    options.Folder = folders.first();
+    return true;
+}
+
+QString reportUsage()
+{
+    return QStringLiteral(
+        "Usage: quillmark-report [--ratio POS] [--format table|tsv|json] [--fail-under PERCENT] [--watch] FOLDER\n"
+        "\n"
+        "Checks every *.po file in FOLDER with msgfmt, one after another as the Quillmark window does, and\n"
+        "prints one row per file in the window's order.\n"
+        "\n"
+        "Options:\n"
+        "  --ratio POS           yellow threshold as the preferences slider's position: 0 to 6 for 4/5, 3/4,\n"
+        "                        2/3, 1/2, 1/4, 1/6, 1/8 (default 3, one half)\n"
+        "  --format FORMAT       table (default), tsv or json\n"
+        "  --fail-under PERCENT  also fail when a file's translated share (translated / total x 100) is below\n"
+        "                        PERCENT (0 to 100, at most 6 decimals); an \"Empty file\" counts as 0%\n"
+        "  --watch               after the first pass, print a row each time a listed file changes and has\n"
+        "                        been checked again, until SIGINT or SIGTERM (exit status 0)\n"
+        "  -h, --help            show this text\n"
+        "\n"
+        "Exit status: 0 when every file compiled (and reached PERCENT); 1 otherwise; 2 for a usage error, a\n"
+        "folder that does not exist or cannot be read, or output that cannot be written.\n");
+}

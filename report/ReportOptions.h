@@ -1,0 +1,49 @@
+#ifndef QUILLMARK_REPORT_REPORTOPTIONS_H
+#define QUILLMARK_REPORT_REPORTOPTIONS_H
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <optional>
+
+enum class ReportFormat
+{
+    Table,
+    Tsv,
+    Json,
+};
+
+/// A percentage as typed, held exactly: "79.9" is 79 900 000 millionths, so that a file with exactly 79.9%
+/// translated reaches it.
+struct ExactPercent
+{
+    /// Millionths of a percent, 0 to 100 000 000.
+    qint64 Millionths = 0;
+    /// As typed, for messages.
+    QString Text;
+};
+
+/// What the command line of quillmark-report asks for.
+struct ReportOptions
+{
+    /// The yellow threshold's slider position, 0 to 6.
+    int RatioPosition = 3;
+    ReportFormat Format = ReportFormat::Table;
+    /// Every file's translated share must reach it.
+    std::optional<ExactPercent> FailUnder;
+    bool Watch = false;
+    bool Help = false;
+    /// As given; its existence is the catalog's to decide.
+    QString Folder;
+};
+
+/// Reads the arguments that follow the program name. Options may come before or after the folder, values
+/// as the next argument or after "="; "--" ends the options. --help wins over everything after it. On a
+/// usage error returns false and sets error to a one-line message without the program name.
+bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QString& error);
+
+/// The text of --help, ending in a newline.
+QString reportUsage();
+
+#endif // QUILLMARK_REPORT_REPORTOPTIONS_H

@@ -1,0 +1,88 @@
+#include "report/ReportOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Parsed
+{
+    bool ok = false;
+    ReportOptions options;
+    QString error;
+};
+
+Parsed parse(const QStringList& arguments)
+{
+    Parsed parsed;
+    parsed.ok = parseReportOptions(arguments, parsed.options, parsed.error);
+    return parsed;
+}
+
+TEST(ReportOptionsTest, DefaultsAndEveryOptionInBothSpellings)
+{
+    const Parsed plain = parse({"po"});
+    ASSERT_TRUE(plain.ok) << qPrintable(plain.error);
+    EXPECT_EQ(plain.options.Folder, QStringLiteral("po"));
+    EXPECT_EQ(plain.options.RatioPosition, 3);
+    EXPECT_EQ(plain.options.Format, ReportFormat::Table);
+    EXPECT_FALSE(plain.options.FailUnder.has_value());
+    EXPECT_FALSE(plain.options.Watch);
+    EXPECT_FALSE(plain.options.Help);
+
+    const Parsed all = parse({"--ratio", "0", "--format=json", "--watch", "/tmp/po dir", "--fail-under", "79.9"});
+    ASSERT_TRUE(all.ok) << qPrintable(all.error);
+    EXPECT_EQ(all.options.RatioPosition, 0);
+    EXPECT_EQ(all.options.Format, ReportFormat::Json);
+    EXPECT_TRUE(all.options.Watch);
+    EXPECT_EQ(all.options.Folder, QStringLiteral("/tmp/po dir"));
+    ASSERT_TRUE(all.options.FailUnder.has_value());
+    EXPECT_EQ(all.options.FailUnder->Millionths, 79900000);
+    EXPECT_EQ(all.options.FailUnder->Text, QStringLiteral("79.9"));
+
+    EXPECT_EQ(parse({"--ratio=6", "--format", "tsv", "x"}).options.RatioPosition, 6);
+    EXPECT_EQ(parse({"--format", "tsv", "x"}).options.Format, ReportFormat::Tsv);
+    EXPECT_EQ(parse({"--fail-under=100", "x"}).options.FailUnder->Millionths, 100000000);
+    EXPECT_EQ(parse({"--fail-under=0.000001", "x"}).options.FailUnder->Millionths, 1);
+    // After "--" a name that looks like an option is a folder.
+    EXPECT_EQ(parse({"--", "--watch"}).options.Folder, QStringLiteral("--watch"));
+    EXPECT_FALSE(parse({"--", "--watch"}).options.Watch);
+    EXPECT_EQ(parse({"-"}).options.Folder, QStringLiteral("-"));
+    // Help needs nothing else, even when what follows is wrong.
+    EXPECT_TRUE(parse({"--help"}).options.Help);
+    EXPECT_TRUE(parse({"-h", "--bogus"}).ok);
+}
+
+TEST(ReportOptionsTest, UsageErrorsSayWhatIsWrong)
+{
+    const std::vector<std::pair<QStringList, QString>> cases = {
+        {{}, "missing FOLDER argument"},
+        {{"--watch"}, "missing FOLDER argument"},
+        {{"a", "b"}, "unexpected argument 'b' (only one FOLDER)"},
+        {{"--verbose", "a"}, "unknown option '--verbose'"},
+        {{"-x", "a"}, "unknown option '-x'"},
+        {{"--watch=yes", "a"}, "option '--watch' takes no value"},
+        {{"a", "--ratio"}, "option '--ratio' needs a value"},
+        {{"--ratio", "7", "a"}, "invalid ratio position '7' (expected 0 to 6)"},
+        {{"--ratio", "-1", "a"}, "invalid ratio position '-1' (expected 0 to 6)"},
+        {{"--ratio=", "a"}, "invalid ratio position '' (expected 0 to 6)"},
+        {{"--ratio", "3.0", "a"}, "invalid ratio position '3.0' (expected 0 to 6)"},
+        {{"--ratio", "0003", "a"}, "invalid ratio position '0003' (expected 0 to 6)"},
+        {{"--format", "csv", "a"}, "unknown format 'csv' (expected table, tsv or json)"},
+        {{"--format", "TSV", "a"}, "unknown format 'TSV' (expected table, tsv or json)"},
+        {{"--fail-under", "100.1", "a"}, "invalid percentage '100.1' (expected 0 to 100, at most 6 decimals)"},
+        {{"--fail-under", "-5", "a"}, "invalid percentage '-5' (expected 0 to 100, at most 6 decimals)"},
+        {{"--fail-under", "8e1", "a"}, "invalid percentage '8e1' (expected 0 to 100, at most 6 decimals)"},
+        {{"--fail-under", "80,5", "a"}, "invalid percentage '80,5' (expected 0 to 100, at most 6 decimals)"},
+        {{"--fail-under", "nan", "a"}, "invalid percentage 'nan' (expected 0 to 100, at most 6 decimals)"},
+        {{"--fail-under", "50.0000001", "a"},
+         "invalid percentage '50.0000001' (expected 0 to 100, at most 6 decimals)"},
+        {{"--fail-under", ".5", "a"}, "invalid percentage '.5' (expected 0 to 100, at most 6 decimals)"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const Parsed parsed = parse(arguments);
+        EXPECT_FALSE(parsed.ok) << qPrintable(arguments.join(' '));
+        EXPECT_EQ(parsed.error, message) << qPrintable(arguments.join(' '));
+    }
+}
+
+} // namespace

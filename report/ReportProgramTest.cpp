@@ -1,0 +1,421 @@
+// Runs the built quillmark-report as a child process against real PO files and the real msgfmt.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <optional>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString Corpus = QStringLiteral(QUILLMARK_CORPUS);
+const QString CleanFolder = Corpus + QStringLiteral("/thunar");
+const QString BrokenFolder = Corpus + QStringLiteral("/thunar/broken");
+
+struct Result
+{
+    bool finished = false;
+    int exitCode = -1;
+    QProcess::ExitStatus exitStatus = QProcess::CrashExit;
+    QByteArray out;
+    QByteArray err;
+};
+
+Result runReport(const QStringList& arguments,
+                 const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProgram(QStringLiteral(QUILLMARK_REPORT_PROGRAM));
+    process.setArguments(arguments);
+    process.setProcessEnvironment(environment);
+    process.start();
+    Result result;
+    result.finished = process.waitForStarted(10000) && process.waitForFinished(180000);
+    if (!result.finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    result.exitCode = process.exitCode();
+    result.exitStatus = process.exitStatus();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& contents, QIODevice::OpenMode mode)
+{
+    QFile file(path);
+    return file.open(mode) && file.write(contents) == contents.size() && file.flush();
+}
+
+/// The expected rows of a folder, header first, split into fields.
+QList<QList<QByteArray>> expectedRows(const QString& name)
+{
+    QList<QList<QByteArray>> rows;
+    for (const QByteArray& line : readFile(Corpus + u'/' + name).split('\n')) {
+        if (!line.isEmpty())
+            rows.append(line.split('\t'));
+    }
+    return rows;
+}
+
+#define SKIP_WITHOUT_CORPUS()                                                                                          \
+    do {                                                                                                               \
+        if (!QFile::exists(Corpus + QStringLiteral("/thunar.expected.tsv")))                                           \
+            GTEST_SKIP() << "no corpus at " << qPrintable(Corpus);                                                     \
+        if (QStandardPaths::findExecutable(QStringLiteral("msgfmt")).isEmpty())                                        \
+            GTEST_SKIP() << "no msgfmt on PATH";                                                                       \
+    } while (false)
+
+TEST(ReportProgramTest, TsvEqualsTheExpectedRowsInAnyLanguage)
+{
+    SKIP_WITHOUT_CORPUS();
+    QProcessEnvironment german = QProcessEnvironment::systemEnvironment();
+    german.insert(QStringLiteral("LANGUAGE"), QStringLiteral("de"));
+    german.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
+    // A locale that exists everywhere, under which msgfmt really does speak German when LANGUAGE asks.
+    QProcessEnvironment germanUtf8 = german;
+    germanUtf8.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+
+    for (const QProcessEnvironment& environment : {QProcessEnvironment::systemEnvironment(), german, germanUtf8}) {
+        const QString language = environment.value(QStringLiteral("LANGUAGE"), QStringLiteral("(unset)"));
+        for (const auto& [folder, expected] : {std::pair(CleanFolder, QStringLiteral("thunar.expected.tsv")),
+                                               std::pair(BrokenFolder, QStringLiteral("thunar-broken.expected.tsv"))}) {
+            const Result result = runReport({QStringLiteral("--format"), QStringLiteral("tsv"), folder}, environment);
+            ASSERT_TRUE(result.finished);
+            EXPECT_EQ(result.out, readFile(Corpus + u'/' + expected))
+                << qPrintable(folder) << " " << qPrintable(language);
+            EXPECT_EQ(result.exitStatus, QProcess::NormalExit);
+            EXPECT_EQ(result.exitCode, folder == CleanFolder ? 0 : 1);
+        }
+    }
+}
+
+TEST(ReportProgramTest, TableAndJsonShowTheSameRows)
+{
+    SKIP_WITHOUT_CORPUS();
+    const QList<QList<QByteArray>> expected = expectedRows(QStringLiteral("thunar-broken.expected.tsv"));
+    ASSERT_EQ(expected.size(), 10);
+
+    const Result json = runReport({QStringLiteral("--format=json"), BrokenFolder});
+    QJsonParseError error;
+    const QJsonArray array = QJsonDocument::fromJson(json.out, &error).array();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.constData();
+    ASSERT_EQ(array.size(), expected.size() - 1);
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        const QJsonObject object = array.at(i).toObject();
+        const QList<QByteArray>& row = expected.at(i + 1);
+        EXPECT_EQ(object.value("file").toString().toUtf8(), row.at(0));
+        EXPECT_EQ(object.value("status").toString().toUtf8(), row.at(1));
+        EXPECT_EQ(object.value("total").toInteger(), row.at(2).toLongLong());
+        EXPECT_EQ(object.value("untranslated").toInteger(), row.at(5).toLongLong());
+        EXPECT_EQ(object.value("icon").toInteger(), row.at(6).toLongLong());
+    }
+    EXPECT_EQ(array.at(7).toObject().value("state").toString(), QStringLiteral("red"));
+    EXPECT_EQ(array.at(7).toObject().value("bar").toString(), QStringLiteral("#..................."));
+    EXPECT_EQ(json.exitCode, 1);
+
+    const Result table = runReport({BrokenFolder});
+    const QList<QByteArray> lines = table.out.split('\n');
+    ASSERT_EQ(lines.size(), expected.size() + 1);
+    EXPECT_TRUE(lines.at(0).startsWith("File"));
+    for (qsizetype i = 1; i < expected.size(); ++i) {
+        EXPECT_TRUE(lines.at(i).startsWith(expected.at(i).at(0) + ' ')) << lines.at(i).constData();
+        EXPECT_TRUE(lines.at(i).endsWith(expected.at(i).at(6) == "3" ? "  errors" : "  red"))
+            << lines.at(i).constData();
+    }
+    EXPECT_TRUE(lines.at(1).contains(" 1 error  !!!!!!!!!!!!!!!!!!!!  ")) << lines.at(1).constData();
+    EXPECT_EQ(table.exitCode, 1);
+    EXPECT_EQ(table.err, QByteArray("quillmark-report: 8 files with errors\n"));
+}
+
+TEST(ReportProgramTest, ExitStatusSaysWhetherEveryFilePassed)
+{
+    SKIP_WITHOUT_CORPUS();
+    const Result clean = runReport({QStringLiteral("--format=tsv"), CleanFolder});
+    EXPECT_EQ(clean.exitCode, 0);
+    // Not a terminal: no progress.
+    EXPECT_EQ(clean.err, QByteArray());
+
+    // Files whose share is below 50.5% by the expected counts: bn.po at 50.47% among them, am.po at 50.77% not.
+    int below = 0;
+    for (const QList<QByteArray>& row : expectedRows(QStringLiteral("thunar.expected.tsv")).mid(1))
+        below += row.at(3).toLongLong() * 1000 < 505 * row.at(2).toLongLong() ? 1 : 0;
+    ASSERT_GT(below, 0);
+    const Result half = runReport(
+        {QStringLiteral("--fail-under"), QStringLiteral("50.5"), QStringLiteral("--format=tsv"), CleanFolder});
+    EXPECT_EQ(half.exitCode, 1);
+    EXPECT_EQ(half.out, clean.out);
+    EXPECT_EQ(half.err, QStringLiteral("quillmark-report: %1 files below 50.5%\n").arg(below).toUtf8());
+    EXPECT_EQ(runReport({QStringLiteral("--fail-under=5"), QStringLiteral("--format=tsv"), CleanFolder}).exitCode, 0);
+    // The threshold changes icons, never the exit status.
+    const Result strict = runReport({QStringLiteral("--ratio=0"), QStringLiteral("--format=tsv"), CleanFolder});
+    EXPECT_EQ(strict.exitCode, 0);
+    EXPECT_TRUE(strict.out.contains("\nam.po\t50%\t776\t394\t0\t382\t2\n"));
+    EXPECT_TRUE(strict.out.contains("\nar.po\t83%\t1073\t897\t0\t176\t1\n"));
+
+    EXPECT_EQ(runReport({BrokenFolder}).exitCode, 1);
+
+    QTemporaryDir empty;
+    const Result none = runReport({QStringLiteral("--format=tsv"), empty.path()});
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_EQ(none.out, QByteArray("file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon\n"));
+
+    // A folder named like a PO file is checked too; msgfmt cannot read it, and its row says "Empty file".
+    ASSERT_TRUE(QDir(empty.path()).mkdir(QStringLiteral("folder.po")));
+    const Result folder = runReport({QStringLiteral("--format=tsv"), empty.path()});
+    EXPECT_TRUE(folder.out.endsWith("\nfolder.po\tEmpty file\t0\t0\t0\t0\t-1\n")) << folder.out.constData();
+    EXPECT_EQ(folder.exitCode, 0);
+    EXPECT_EQ(runReport({QStringLiteral("--fail-under=0"), empty.path()}).exitCode, 0);
+    EXPECT_EQ(runReport({QStringLiteral("--fail-under=0.5"), empty.path()}).exitCode, 1);
+}
+
+TEST(ReportProgramTest, UsageErrorsAndMissingFoldersGiveStatusTwo)
+{
+    const Result bad = runReport({QStringLiteral("--colour"), QStringLiteral("/tmp")});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_TRUE(bad.out.isEmpty());
+    EXPECT_TRUE(bad.err.startsWith("quillmark-report: unknown option '--colour'\nUsage: quillmark-report "))
+        << bad.err.constData();
+    EXPECT_EQ(runReport({}).exitCode, 2);
+    EXPECT_EQ(runReport({QStringLiteral("/tmp"), QStringLiteral("/var")}).exitCode, 2);
+    EXPECT_EQ(runReport({QStringLiteral("--ratio"), QStringLiteral("9"), QStringLiteral("/tmp")}).exitCode, 2);
+    EXPECT_EQ(runReport({QStringLiteral("--fail-under"), QStringLiteral("x"), QStringLiteral("/tmp")}).exitCode, 2);
+
+    QTemporaryDir dir;
+    const QString missing = dir.path() + QStringLiteral("/nowhere");
+    const Result absent = runReport({QStringLiteral("--format=tsv"), missing});
+    EXPECT_EQ(absent.exitCode, 2);
+    EXPECT_TRUE(absent.out.isEmpty());
+    EXPECT_EQ(absent.err, QStringLiteral("quillmark-report: no such folder: '%1'\n").arg(missing).toUtf8());
+    // A file is no folder.
+    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("a.po")), "", QIODevice::WriteOnly));
+    EXPECT_EQ(runReport({dir.filePath(QStringLiteral("a.po"))}).exitCode, 2);
+
+    const Result help = runReport({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith("Usage: quillmark-report [--ratio POS]"));
+    EXPECT_TRUE(help.err.isEmpty());
+}
+
+TEST(ReportProgramTest, UnreadableFolderDoesNotPassAsEmpty)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every folder";
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("a.po")), "", QIODevice::WriteOnly));
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0), 0);
+    const Result result = runReport({dir.path()});
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_TRUE(result.err.startsWith("quillmark-report: cannot read folder")) << result.err.constData();
+}
+
+TEST(ReportProgramTest, WithoutMsgfmtEveryRowShowsTheStartError)
+{
+    if (!QFile::exists(Corpus + QStringLiteral("/thunar.expected.tsv")))
+        GTEST_SKIP() << "no corpus";
+    QTemporaryDir emptyPath;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PATH"), emptyPath.path());
+
+    QElapsedTimer clock;
+    clock.start();
+    const Result result = runReport({QStringLiteral("--format=tsv"), CleanFolder}, environment);
+    ASSERT_TRUE(result.finished);
+    EXPECT_LT(clock.elapsed(), 60000);
+    EXPECT_EQ(result.exitCode, 1);
+    const QList<QList<QByteArray>> expected = expectedRows(QStringLiteral("thunar.expected.tsv"));
+    const QList<QByteArray> lines = result.out.split('\n');
+    ASSERT_EQ(lines.size(), expected.size() + 1);
+    EXPECT_EQ(lines.at(0), expected.at(0).join('\t'));
+    for (qsizetype i = 1; i < expected.size(); ++i) {
+        const QByteArray& file = expected.at(i).at(0);
+        EXPECT_EQ(lines.at(i),
+                  file + "\tmsgfmt \"" + QFile::encodeName(CleanFolder) + '/' + file
+                      + "\" -v -c -o /dev/null doesn't exist.\t\t\t\t\t3");
+    }
+    EXPECT_EQ(result.err, QByteArray("quillmark-report: 67 files with errors\n"));
+}
+
+/// quillmark-report --watch as a child, read line by line.
+class WatchedReport
+{
+public:
+    WatchedReport(const QStringList& arguments)
+    {
+        m_process.setProgram(QStringLiteral(QUILLMARK_REPORT_PROGRAM));
+        m_process.setArguments(QStringList{QStringLiteral("--watch")} + arguments);
+        m_process.start();
+    }
+    ~WatchedReport()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+    /// The next line without its newline, or nothing when none comes within timeoutMs.
+    std::optional<QByteArray> nextLine(int timeoutMs)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        for (;;) {
+            const qsizetype end = m_buffer.indexOf('\n');
+            if (end >= 0) {
+                const QByteArray line = m_buffer.left(end);
+                m_buffer.remove(0, end + 1);
+                return line;
+            }
+            const qint64 left = timeoutMs - clock.elapsed();
+            if (left <= 0)
+                return std::nullopt;
+            m_process.waitForReadyRead(static_cast<int>(left));
+            m_buffer += m_process.readAllStandardOutput();
+            if (m_process.state() == QProcess::NotRunning && !m_buffer.contains('\n'))
+                return std::nullopt;
+        }
+    }
+
+    /// Sends the signal and gives the exit code of a normal end, -1 for any other end.
+    int stop(int signal)
+    {
+        ::kill(static_cast<pid_t>(m_process.processId()), signal);
+        if (!m_process.waitForFinished(20000) || m_process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return m_process.exitCode();
+    }
+
+    QByteArray rest() { return m_buffer + m_process.readAllStandardOutput(); }
+    QByteArray errors() { return m_process.readAllStandardError(); }
+
+private:
+    QProcess m_process;
+    QByteArray m_buffer;
+};
+
+const QRegularExpression WatchTime(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\t"));
+
+TEST(ReportProgramTest, WatchPrintsOneRowForEachSaveOfAListedFile)
+{
+    SKIP_WITHOUT_CORPUS();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char* name : {"de.po", "fr.po", "pa.po", "si.po"})
+        ASSERT_TRUE(QFile::copy(CleanFolder + u'/' + QLatin1String(name), dir.filePath(QLatin1String(name))));
+
+    WatchedReport report({QStringLiteral("--format=tsv"), dir.path()});
+    const QByteArray header = "file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon";
+    const QList<QByteArray> firstPass = {
+        header,
+        "de.po\t100%\t1081\t1081\t0\t0\t0",
+        "fr.po\t100%\t1081\t1081\t0\t0\t0",
+        "pa.po\t40%\t1038\t423\t0\t615\t2",
+        "si.po\t5%\t736\t38\t8\t690\t2",
+    };
+    for (const QByteArray& expected : firstPass)
+        ASSERT_EQ(report.nextLine(60000).value_or("(nothing)"), expected);
+    // Let the watcher settle after the first pass, which wrote nothing.
+    EXPECT_FALSE(report.nextLine(500).has_value());
+
+    const QString broken = BrokenFolder + u'/';
+    struct Save
+    {
+        const char* description;
+        std::function<bool()> save;
+        QByteArray row;
+    };
+    const std::vector<Save> saves = {
+        {"in-place write, no truncation",
+         [&] {
+             // One entry appended again: longer than the original, so it covers all of it.
+             return writeFile(dir.filePath("fr.po"), readFile(broken + "fr-duplicate-msgid.po"), QIODevice::ReadWrite);
+         },
+         "fr.po\t1 error\t0\t0\t0\t0\t3"},
+        {"truncate and write",
+         [&] {
+             return writeFile(dir.filePath("de.po"), readFile(broken + "de-missing-open-quote.po"),
+                              QIODevice::WriteOnly | QIODevice::Truncate);
+         },
+         "de.po\t3 errors\t0\t0\t0\t0\t3"},
+        {"temporary file renamed over",
+         [&] {
+             const QString temporary = dir.filePath("si.po.tmp");
+             return writeFile(temporary, readFile(broken + "si-truncated.po"), QIODevice::WriteOnly)
+                 && ::rename(QFile::encodeName(temporary).constData(),
+                             QFile::encodeName(dir.filePath("si.po")).constData())
+                 == 0;
+         },
+         "si.po\t1 error\t0\t0\t0\t0\t3"},
+        {"touch", [&] { return QProcess::execute(QStringLiteral("touch"), {dir.filePath("pa.po")}) == 0; },
+         "pa.po\t40%\t1038\t423\t0\t615\t2"},
+    };
+    for (const Save& save : saves) {
+        SCOPED_TRACE(save.description);
+        ASSERT_TRUE(save.save());
+        const std::optional<QByteArray> line = report.nextLine(20000);
+        ASSERT_TRUE(line.has_value());
+        EXPECT_TRUE(WatchTime.match(QString::fromUtf8(*line)).hasMatch()) << line->constData();
+        EXPECT_EQ(line->mid(20), save.row);
+        // Exactly one row for one save.
+        const std::optional<QByteArray> second = report.nextLine(700);
+        EXPECT_FALSE(second.has_value()) << second.value_or("").constData();
+    }
+
+    EXPECT_EQ(report.stop(SIGINT), 0);
+    EXPECT_EQ(report.rest(), QByteArray());
+    EXPECT_EQ(report.errors(), QByteArray());
+}
+
+TEST(ReportProgramTest, WatchIgnoresUnlistedFilesAndEndsOnSigterm)
+{
+    SKIP_WITHOUT_CORPUS();
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::copy(CleanFolder + QStringLiteral("/hr.po"), dir.filePath(QStringLiteral("hr.po"))));
+
+    WatchedReport report({QStringLiteral("--format=json"), dir.path()});
+    for (const char* expected : {"[", "  {\"file\": \"hr.po\"", "]"})
+        ASSERT_TRUE(report.nextLine(60000).value_or("").startsWith(expected));
+    EXPECT_FALSE(report.nextLine(500).has_value());
+
+    // A file created after the read has no row.
+    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("new.po")), "msgid \"a\"\nmsgstr \"b\"\n", QIODevice::WriteOnly));
+    EXPECT_FALSE(report.nextLine(1000).has_value());
+
+    ASSERT_EQ(QProcess::execute(QStringLiteral("touch"), {dir.filePath(QStringLiteral("hr.po"))}), 0);
+    const std::optional<QByteArray> line = report.nextLine(20000);
+    ASSERT_TRUE(line.has_value());
+    QJsonParseError error;
+    const QJsonObject object = QJsonDocument::fromJson(*line, &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << line->constData();
+    EXPECT_EQ(object.value("file").toString(), QStringLiteral("hr.po"));
+    EXPECT_EQ(object.value("status").toString(), QStringLiteral("99%"));
+    EXPECT_EQ(object.value("state").toString(), QStringLiteral("yellow"));
+    EXPECT_TRUE(WatchTime.match(object.value("time").toString() + u'\t').hasMatch());
+
+    EXPECT_EQ(report.stop(SIGTERM), 0);
+}
+
+} // namespace

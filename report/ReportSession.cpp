@@ -1,0 +1,216 @@
+#include "report/ReportSession.h"
+
+#include "catalog/MsgfmtStats.h"
+#include "report/ReportVerdict.h"
+#include "shell/ShellNotify.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include <dirent.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+void printError(const QString& message)
+{
+    const QByteArray line = QStringLiteral("quillmark-report: %1\n").arg(message).toLocal8Bit();
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
+}
+
+int terminalColumns()
+{
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+/// Why the folder's entries cannot be listed; empty when they can.
+QString listingError(const QString& folder)
+{
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (dir) {
+        ::closedir(dir);
+        return {};
+    }
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+} // namespace
+
+ReportSession::ReportSession(const ReportOptions& options, QObject* parent)
+    : QObject(parent)
+    , m_options(options)
+    , m_progress(::isatty(STDERR_FILENO) == 1)
+{
+    const YellowThreshold threshold = RatioFromPosition(options.RatioPosition);
+    m_engine.FYellowNum = threshold.Num;
+    m_engine.FYellowDen = threshold.Den;
+    connect(&m_engine, &CatalogEngine::queueFinished, this, &ReportSession::firstPassFinished);
+    connect(&m_engine, &CatalogEngine::rowEvaluated, this, &ReportSession::rowEvaluated);
+    connect(&m_signals, &TerminationSignals::received, this, &ReportSession::terminationRequested);
+
+    if (options.Watch) {
+        m_notify = std::make_unique<TShellNotify>(nullptr);
+        // Only the files directly in the folder have rows, and only new contents matter.
+        m_notify->setWatchChildren(false);
+        m_notify->setHandledEvents({snItemUpdated});
+        m_notify->OnItemUpdated
+            = [this](TShellNotify*, PShellItem, const QString& Path, bool) { m_engine.NotifyItemUpdated(Path); };
+        m_engine.OnRearmWatcher = [this](const QString& folder) { armWatcher(folder); };
+    }
+}
+
+ReportSession::~ReportSession() = default;
+
+void ReportSession::armWatcher(const QString& folder)
+{
+    m_notify->setEnabled(false);
+    m_notify->setRootFolder(folder);
+    m_notify->setEnabled(true);
+    if (!m_notify->Enabled())
+        throw std::runtime_error("the system refused to watch it");
+}
+
+int ReportSession::run()
+{
+    try {
+        m_engine.ReadFolder(m_options.Folder);
+    } catch (const std::exception& error) {
+        fail(
+            QStringLiteral("cannot watch folder '%1': %2").arg(m_options.Folder, QString::fromLocal8Bit(error.what())));
+        return m_exitStatus;
+    }
+    // A read sets the shown folder only when the folder exists.
+    if (m_engine.FFolder.isEmpty()) {
+        fail(QStringLiteral("no such folder: '%1'").arg(m_options.Folder));
+        return m_exitStatus;
+    }
+
+    // A folder with no PO file finishes inside the read, before any event loop runs.
+    if (!m_firstPassDone) {
+        showProgress(0);
+        QCoreApplication::exec();
+    } else if (m_options.Watch && m_exitStatus != 2) {
+        QCoreApplication::exec();
+    }
+
+    m_engine.StopChecks();
+    if (m_notify)
+        m_notify->setEnabled(false);
+    if (m_signal != 0 && !m_firstPassDone) {
+        clearProgress();
+        std::fflush(stdout);
+        TerminationSignals::raiseDefault(m_signal);
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        m_outputFailed = true;
+    if (m_outputFailed) {
+        printError(QStringLiteral("cannot write the output"));
+        return 2;
+    }
+    if (m_options.Watch && m_signal != 0)
+        return 0;
+    return m_exitStatus;
+}
+
+void ReportSession::firstPassFinished()
+{
+    if (m_firstPassDone)
+        return;
+    m_firstPassDone = true;
+    clearProgress();
+    const QList<CatalogRow>& rows = m_engine.Rows().rows();
+    // The engine lists what it can; a folder it could not open at all must not pass as one with no files.
+    if (rows.isEmpty()) {
+        const QString error = listingError(m_engine.FFolder);
+        if (!error.isEmpty()) {
+            fail(QStringLiteral("cannot read folder '%1': %2").arg(m_options.Folder, error));
+            QCoreApplication::exit();
+            return;
+        }
+    }
+
+    write(reportText(m_options.Format, rows));
+    std::fflush(stdout);
+    const ReportVerdict verdict = judgeRows(rows, m_options.FailUnder);
+    m_exitStatus = verdict.exitStatus();
+    if (m_exitStatus != 0)
+        printError(verdict.summary(m_options.FailUnder));
+    m_table.emplace(rows);
+    if (!m_options.Watch || m_outputFailed)
+        QCoreApplication::exit();
+}
+
+void ReportSession::rowEvaluated(int index, bool recheck)
+{
+    if (!recheck) {
+        if (!m_firstPassDone && index + 1 < m_engine.Rows().count())
+            showProgress(index + 1);
+        return;
+    }
+    if (!m_firstPassDone || !m_table)
+        return;
+    const QString time = watchTimestamp(QDateTime::currentDateTime());
+    write(watchLine(m_options.Format, m_engine.Rows().row(index), time, *m_table));
+    if (std::fflush(stdout) != 0)
+        m_outputFailed = true;
+    if (m_outputFailed)
+        QCoreApplication::exit();
+}
+
+void ReportSession::terminationRequested(int signal)
+{
+    if (m_signal == 0)
+        m_signal = signal;
+    QCoreApplication::exit();
+}
+
+void ReportSession::showProgress(int index)
+{
+    if (!m_progress || index < 0 || index >= m_engine.Rows().count())
+        return;
+    QString text = QStringLiteral("Checking %1/%2 %3")
+                       .arg(index + 1)
+                       .arg(m_engine.Rows().count())
+                       .arg(m_engine.Rows().row(index).Caption);
+    // A line longer than the terminal wraps, and the next carriage return no longer reaches its start.
+    text.truncate(terminalColumns() - 1);
+    const int length = static_cast<int>(text.size());
+    text += QString(std::max(0, m_progressLength - length), QLatin1Char(' '));
+    m_progressLength = length;
+    const QByteArray line = '\r' + text.toLocal8Bit();
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
+}
+
+void ReportSession::clearProgress()
+{
+    if (!m_progress || m_progressLength == 0)
+        return;
+    const QByteArray blank = '\r' + QByteArray(m_progressLength, ' ') + '\r';
+    std::fwrite(blank.constData(), 1, static_cast<std::size_t>(blank.size()), stderr);
+    m_progressLength = 0;
+}
+
+void ReportSession::write(const QByteArray& text)
+{
+    if (std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout)
+        != static_cast<std::size_t>(text.size()))
+        m_outputFailed = true;
+}
+
+void ReportSession::fail(const QString& message)
+{
+    clearProgress();
+    printError(message);
+    m_exitStatus = 2;
+}

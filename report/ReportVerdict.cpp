@@ -1,0 +1,62 @@
+#include "report/ReportVerdict.h"
+
+#include <QStringList>
+
+namespace {
+
+qint64 countText(const CatalogRow& row, int text)
+{
+    bool ok = false;
+    const qint64 value = row.Texts.at(static_cast<std::size_t>(text)).toLongLong(&ok);
+    return ok ? value : 0;
+}
+
+QString files(int count)
+{
+    return count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count);
+}
+
+} // namespace
+
+QString ReportVerdict::summary(const std::optional<ExactPercent>& failUnder) const
+{
+    QStringList parts;
+    if (Errors > 0)
+        parts.append(QStringLiteral("%1 with errors").arg(files(Errors)));
+    if (BelowPercent > 0)
+        parts.append(QStringLiteral("%1 below %2%").arg(files(BelowPercent), failUnder ? failUnder->Text : QString()));
+    if (Unchecked > 0)
+        parts.append(QStringLiteral("%1 not checked").arg(files(Unchecked)));
+    return parts.join(QLatin1String(", "));
+}
+
+ReportVerdict judgeRows(const QList<CatalogRow>& rows, const std::optional<ExactPercent>& failUnder)
+{
+    ReportVerdict verdict;
+    for (const CatalogRow& row : rows) {
+        if (row.StateIcon == CatalogRow::IconErrors) {
+            ++verdict.Errors;
+            continue;
+        }
+        if (row.StateIcon == CatalogRow::IconNone && row.Texts[CatalogRow::TextStatus].isEmpty()) {
+            ++verdict.Unchecked;
+            continue;
+        }
+        if (!failUnder)
+            continue;
+        // Evaluation leaves the icon out only for an "Empty file": no translated message, and also what a file
+        // msgfmt could not read looks like. Only a percentage of 0 lets it pass.
+        if (row.StateIcon == CatalogRow::IconNone) {
+            if (failUnder->Millionths > 0)
+                ++verdict.BelowPercent;
+            continue;
+        }
+        const qint64 total = countText(row, CatalogRow::TextTotal);
+        const qint64 translated = countText(row, CatalogRow::TextTranslated);
+        // translated x 100 x 10^6 against millionths x total: counts are 32-bit each and the millionths at most
+        // 10^8, so both products stay below 2^63.
+        if (total > 0 && translated * 100000000 < failUnder->Millionths * total)
+            ++verdict.BelowPercent;
+    }
+    return verdict;
+}

@@ -1,0 +1,11 @@
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    // QProcess wants the application object.
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
