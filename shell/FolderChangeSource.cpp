@@ -159,8 +159,14 @@ void FolderChangeSource::readEvents()
             any = true;
         }
     }
-    if (any && (!m_batch.names.isEmpty() || m_batch.overflow || m_batch.rootGone))
-        m_quiet.start(); // restarted by every event: nothing is looked at before the folder is quiet
+    if (!any || (m_batch.names.isEmpty() && !m_batch.overflow && !m_batch.rootGone))
+        return;
+    // Restarted by every event, so that nothing is looked at before the folder is quiet; but not past the
+    // longest delay, so that steady writes elsewhere in the folder do not hold a save back for ever.
+    if (!m_quiet.isActive())
+        m_batchAge.start();
+    if (m_batchAge.elapsed() < MaxDelayMilliseconds)
+        m_quiet.start();
 }
 
 void FolderChangeSource::handleEvent(int wd, quint32 mask, quint32 cookie, const QString& name)

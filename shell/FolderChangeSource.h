@@ -3,6 +3,7 @@
 
 #include "shell/ShellItem.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -38,6 +39,9 @@ public:
     using ChangeSink = std::function<void(const FolderChange& change)>;
 
     static constexpr int QuietMilliseconds = 150;
+    /// A folder that never falls quiet (a program writing a log there) still has its changes reported
+    /// about this often.
+    static constexpr int MaxDelayMilliseconds = 1000;
 
     /// Opens the descriptor; sink receives every change found, on this object's thread, and must not throw.
     explicit FolderChangeSource(ChangeSink sink, QObject* parent = nullptr);
@@ -82,6 +86,7 @@ private:
     int m_fd = -1;
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_quiet;
+    QElapsedTimer m_batchAge; // since the first event of the batch being collected
 
     bool m_armed = false;
     /// Bumped by every arm and disarm, so that a handler that re-points the watch stops the delivery of

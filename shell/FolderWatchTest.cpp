@@ -7,6 +7,7 @@
 #include "shell/TestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -315,6 +316,27 @@ TEST_F(FolderWatch, DeletionsRenamesAndFoldersGetTheirKinds)
     ASSERT_TRUE(settle());
     EXPECT_EQ(any, (QStringList{"12 " + path(QStringLiteral("sub")), "9 " + path(Sentinel)}))
         << "a folder renamed and then removed within one quiet period";
+}
+
+TEST_F(FolderWatch, SteadyWritesElsewhereDoNotHoldASaveBack)
+{
+    repoint(folder);
+    QTimer noise; // a program appending to its log in the same folder
+    int writes = 0;
+    QObject::connect(&noise, &QTimer::timeout, [&] {
+        writeFile(path(QStringLiteral("build.log")), "x\n", O_CREAT | O_APPEND);
+        ++writes;
+    });
+    noise.start(40);
+    QElapsedTimer clock;
+    clock.start();
+    writeFile(path(QStringLiteral("de.po")), NewContents, O_TRUNC);
+
+    ASSERT_TRUE(waitFor([&] { return updated.contains(path(QStringLiteral("de.po"))); }, 4000));
+    EXPECT_LT(clock.elapsed(), 1600);
+    EXPECT_TRUE(noise.isActive());
+    EXPECT_GE(writes, 15);
+    EXPECT_EQ(updated, QStringList{path(QStringLiteral("de.po"))});
 }
 
 TEST_F(FolderWatch, WatchingChildrenFollowsSubfoldersAsTheyComeAndMove)

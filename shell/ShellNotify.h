@@ -9,6 +9,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <initializer_list>
