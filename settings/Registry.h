@@ -43,7 +43,8 @@ public:
 /// configuration folder. Every operation reads the file afresh and every change rewrites it at once,
 /// atomically and under a lock, so two running programs never lose each other's values and a crash never
 /// leaves half a file. A file that cannot be read or parsed is kept aside under a new name, never deleted,
-/// and the store goes on as if it were empty; takeNotice() tells the user once.
+/// and the store goes on as if it were empty; takeNotice() tells the user once. The lock is a file beside the
+/// settings, "settings.json.lock", which stays. One object serves one thread.
 class TRegistry
 {
 public:

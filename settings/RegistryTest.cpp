@@ -63,37 +63,26 @@ TEST_F(RegistryTest, ValuesKeepTheirKinds)
 {
     TRegistry registry;
     EXPECT_TRUE(registry.OpenKey());
-    EXPECT_TRUE(QFileInfo(settingsFolder()).isDir());
-
-    registry.WriteString(QStringLiteral("Font"), QStringLiteral("Tahoma"));
     registry.WriteString(QStringLiteral("FontStyle"), QString());
     registry.WriteString(QStringLiteral("LastDir"), QStringLiteral("/home/ütf 8/po"));
-    registry.WriteInteger(QStringLiteral("Ratio"), 3);
     registry.WriteInteger(QStringLiteral("Low"), std::numeric_limits<qint32>::min());
-    registry.WriteInteger(QStringLiteral("High"), std::numeric_limits<qint32>::max());
-
-    const QJsonObject stored = storedValues();
-    EXPECT_TRUE(stored.value(QStringLiteral("Font")).isString());
-    EXPECT_TRUE(stored.value(QStringLiteral("FontStyle")).isString());
-    EXPECT_TRUE(stored.value(QStringLiteral("Ratio")).isDouble());
+    registry.WriteInteger(QStringLiteral("Ratio"), 3);
     EXPECT_TRUE(settingsFileContents().contains("\"Ratio\": 3\n")) << settingsFileContents().toStdString();
+    EXPECT_TRUE(storedValues().value(QStringLiteral("FontStyle")).isString());
 
     TRegistry reader;
     reader.OpenKey();
-    EXPECT_EQ(reader.ReadString(QStringLiteral("Font")), QStringLiteral("Tahoma"));
     EXPECT_TRUE(reader.ValueExists(QStringLiteral("FontStyle")));
-    EXPECT_EQ(reader.ReadString(QStringLiteral("FontStyle")), QString());
     EXPECT_EQ(reader.ReadString(QStringLiteral("LastDir")), QStringLiteral("/home/ütf 8/po"));
-    EXPECT_EQ(reader.ReadInteger(QStringLiteral("Ratio")), 3);
     EXPECT_EQ(reader.ReadInteger(QStringLiteral("Low")), std::numeric_limits<qint32>::min());
-    EXPECT_EQ(reader.ReadInteger(QStringLiteral("High")), std::numeric_limits<qint32>::max());
-    EXPECT_EQ(reader.takeNotice(), QString());
+    EXPECT_EQ(reader.ReadInteger(QStringLiteral("Ratio")), 3);
 }
 
 TEST_F(RegistryTest, MissingAndWronglyTypedValues)
 {
     writeSettingsFile(R"({"Text": "3", "Number": 3, "Fraction": 3.5, "Big": 2147483648, "Small": -2147483649,
-                          "Flag": true, "Nothing": null, "List": [1], "Zero": "ab\u0000cd", "Whole": 4.0})");
+                          "Flag": true, "Nothing": null, "List": [1], "Zero": "ab\u0000cd", "Whole": 4.0,
+                          "High": 2147483647})");
     TRegistry registry;
     registry.OpenKey();
 
@@ -103,6 +92,7 @@ TEST_F(RegistryTest, MissingAndWronglyTypedValues)
     EXPECT_EQ(registry.ReadString(QStringLiteral("Missing")), QString());
     EXPECT_EQ(registry.ReadString(QStringLiteral("Zero")), QStringLiteral("ab"));
     EXPECT_EQ(registry.ReadInteger(QStringLiteral("Whole")), 4);
+    EXPECT_EQ(registry.ReadInteger(QStringLiteral("High")), std::numeric_limits<qint32>::max());
 
     EXPECT_EQ(registryError([&] { registry.ReadInteger(QStringLiteral("Missing")); }),
               "Failed to get data for 'Missing'");
@@ -116,12 +106,6 @@ TEST_F(RegistryTest, MissingAndWronglyTypedValues)
         EXPECT_EQ(registryError([&] { registry.ReadString(QString::fromLatin1(name)); }),
                   std::string("Invalid data type for '") + name + "'");
     }
-    try {
-        registry.ReadInteger(QStringLiteral("Text"));
-    } catch (const EInvalidDataType& error) {
-        EXPECT_EQ(error.ValueName(), QStringLiteral("Text"));
-    }
-
     EXPECT_TRUE(registry.DeleteValue(QStringLiteral("Missing")));
     EXPECT_TRUE(registry.DeleteValue(QStringLiteral("Text")));
     EXPECT_FALSE(storedValues().contains(QStringLiteral("Text")));
@@ -143,84 +127,43 @@ TEST_F(RegistryTest, TwoProgramsKeepEachOthersValues)
 
 TEST_F(RegistryTest, BrokenFileIsKeptAsideAndToldOnce)
 {
-    struct Case
-    {
-        const char* what;
-        QByteArray contents;
-    };
-    const Case cases[] = {
-        {"cut short", R"({"LastDir": "/po", "Rat)"},
-        {"not an object", R"(["LastDir", "/po"])"},
-        {"empty", ""},
-        {"binary", QByteArray("\x00\xff{}", 4)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        QDir(settingsFolder()).removeRecursively();
-        writeSettingsFile(c.contents);
+    const QByteArray cases[]
+        = {R"({"LastDir": "/po", "Rat)", R"(["LastDir", "/po"])", "", QByteArray("\x00\xff{}", 4), "folder"};
+    QStringList keptBefore;
+    for (const QByteArray& contents : cases) {
+        SCOPED_TRACE(contents.toStdString());
+        // A folder in the file's place cannot be read whoever runs the test.
+        if (contents == "folder")
+            ASSERT_TRUE(QFile::remove(settingsFile()) && QDir().mkpath(settingsFile()));
+        else
+            writeSettingsFile(contents);
 
         TRegistry registry;
         registry.OpenKey();
         const QString notice = registry.takeNotice();
         EXPECT_EQ(registry.takeNotice(), QString());
 
-        const QStringList kept = QDir(settingsFolder()).entryList({QStringLiteral("settings.json.corrupt-*")});
+        // Several in one second get names of their own.
+        QStringList kept = QDir(settingsFolder())
+                               .entryList({QStringLiteral("settings.json.corrupt-*")},
+                                          QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString& old : keptBefore)
+            kept.removeOne(old);
         ASSERT_EQ(kept.size(), 1);
+        keptBefore << kept.first();
         const QString keptPath = settingsFolder() + QLatin1Char('/') + kept.first();
         EXPECT_TRUE(notice.contains(QStringLiteral("\"%1\"").arg(keptPath))) << notice.toStdString();
         QFile keptFile(keptPath);
-        ASSERT_TRUE(keptFile.open(QIODevice::ReadOnly));
-        EXPECT_EQ(keptFile.readAll(), c.contents);
+        if (contents != "folder") {
+            ASSERT_TRUE(keptFile.open(QIODevice::ReadOnly));
+            EXPECT_EQ(keptFile.readAll(), contents);
+        }
 
-        EXPECT_FALSE(QFile::exists(settingsFile()));
         EXPECT_FALSE(registry.ValueExists(QStringLiteral("LastDir")));
         registry.WriteInteger(QStringLiteral("Ratio"), 2);
         EXPECT_EQ(registry.ReadInteger(QStringLiteral("Ratio")), 2);
         EXPECT_EQ(registry.takeNotice(), QString());
     }
-}
-
-TEST_F(RegistryTest, SecondBrokenFileGetsANameOfItsOwn)
-{
-    writeSettingsFile("{");
-    TRegistry first;
-    first.OpenKey();
-    writeSettingsFile("[");
-    TRegistry second;
-    second.OpenKey();
-    EXPECT_EQ(QDir(settingsFolder()).entryList({QStringLiteral("settings.json.corrupt-*")}).size(), 2);
-    EXPECT_FALSE(first.takeNotice().isEmpty());
-    EXPECT_FALSE(second.takeNotice().isEmpty());
-}
-
-TEST_F(RegistryTest, UnreadableFileIsKeptAside)
-{
-    // A folder in the file's place cannot be read whoever runs the test.
-    ASSERT_TRUE(QDir().mkpath(settingsFile()));
-    TRegistry registry;
-    registry.OpenKey();
-    EXPECT_FALSE(registry.takeNotice().isEmpty());
-    registry.WriteString(QStringLiteral("LastDir"), QStringLiteral("/po"));
-    EXPECT_EQ(storedValues().value(QStringLiteral("LastDir")).toString(), QStringLiteral("/po"));
-    EXPECT_EQ(QDir(settingsFolder()).entryList({QStringLiteral("settings.json.corrupt-*")}, QDir::Dirs).size(), 1);
-}
-
-TEST_F(RegistryTest, FailedWritesAreErrors)
-{
-    // A file where the folder should be: neither the key nor its file can be made.
-    QFile blocker(configHome() + QStringLiteral("/Velloran"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-
-    TRegistry registry;
-    EXPECT_FALSE(registry.OpenKey());
-    EXPECT_FALSE(registry.ValueExists(QStringLiteral("LastDir")));
-    EXPECT_EQ(registryError([&] { registry.WriteString(QStringLiteral("LastDir"), QStringLiteral("/po")); }),
-              "Failed to set data for 'LastDir'");
-    EXPECT_EQ(registryError([&] { registry.WriteInteger(QStringLiteral("Ratio"), 1); }),
-              "Failed to set data for 'Ratio'");
-    EXPECT_TRUE(registry.DeleteValue(QStringLiteral("Dir1")));
-    EXPECT_EQ(registry.takeNotice(), QString());
 }
 
 TEST_F(RegistryTest, ReadOnlyFolderFailsWrites)
@@ -249,20 +192,6 @@ TEST_F(RegistryTest, ReadOnlyFolderFailsWrites)
     EXPECT_EQ(blocked.takeNotice(), QString());
     EXPECT_EQ(settingsFileContents(), QByteArray("{\"Dir1\": "));
     QFile::setPermissions(settingsFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-}
-
-TEST_F(RegistryTest, ClosedKeyHoldsNothingAndTakesNothing)
-{
-    writeSettingsFile(R"({"LastDir": "/po"})");
-    TRegistry registry;
-    EXPECT_FALSE(registry.ValueExists(QStringLiteral("LastDir")));
-    registry.OpenKey();
-    EXPECT_TRUE(registry.ValueExists(QStringLiteral("LastDir")));
-    registry.CloseKey();
-    EXPECT_FALSE(registry.ValueExists(QStringLiteral("LastDir")));
-    EXPECT_EQ(registryError([&] { registry.WriteString(QStringLiteral("LastDir"), QString()); }),
-              "Failed to set data for 'LastDir'");
-    EXPECT_EQ(storedValues().value(QStringLiteral("LastDir")).toString(), QStringLiteral("/po"));
 }
 
 /// Starts the writer on the test's settings file; its stdout comes back through a pipe.

@@ -156,14 +156,6 @@ TEST_F(WindowSettingsTest, HistoryOfThreeSavesDir1To3AndDeletesTheRest)
     EXPECT_EQ(stored.value(QStringLiteral("Dir1")).toString(), QStringLiteral("/one/"));
     EXPECT_EQ(stored.value(QStringLiteral("Dir3")).toString(), QStringLiteral("/three/"));
     EXPECT_TRUE(stored.value(QStringLiteral("LastDir")).isString());
-
-    // More than ten entries: the eleventh is not stored.
-    QStringList eleven;
-    for (int n = 1; n <= 11; ++n)
-        eleven << QStringLiteral("/f%1/").arg(n);
-    SaveFolders(registry, QStringLiteral("/f1/"), eleven);
-    EXPECT_EQ(storedValues().value(QStringLiteral("Dir10")).toString(), QStringLiteral("/f10/"));
-    EXPECT_FALSE(storedValues().contains(QStringLiteral("Dir11")));
 }
 
 TEST_F(WindowSettingsTest, WronglyTypedValueStopsLoadingAfterWhatCameBefore)
@@ -215,6 +207,10 @@ TEST_F(WindowSettingsTest, StoreThatCannotBeWrittenFailsAtTheFirstDefault)
     EXPECT_TRUE(target.calls.isEmpty());
     EXPECT_EQ(registryError([&] { SaveFolders(registry, QStringLiteral("/po/"), {"/po/"}); }),
               "Failed to set data for 'LastDir'");
+    EXPECT_EQ(registryError([&] { StoreContinue(registry, QStringLiteral("gedit"), 0, 3); }),
+              "Failed to set data for 'Editor'");
+    EXPECT_TRUE(registry.DeleteValue(QStringLiteral("Dir1")));
+    EXPECT_TRUE(registry.takeNotice().isEmpty());
 }
 
 TEST_F(WindowSettingsTest, FontCodesAndCaptions)
