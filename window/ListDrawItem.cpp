@@ -1,0 +1,181 @@
+#include "window/ListDrawItem.h"
+
+#include <QByteArray>
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+#include <utility>
+
+namespace {
+
+// The integer nearest to value, an exact half going to the even neighbour, whatever rounding mode is set.
+double roundHalfToEven(double value)
+{
+    const double down = std::floor(value);
+    const double fraction = value - down;
+    if (fraction < 0.5)
+        return down;
+    if (fraction > 0.5)
+        return down + 1;
+    return std::fmod(down, 2.0) == 0 ? down : down + 1;
+}
+
+// A rectangle given by its edges, right and bottom being one past the last pixel.
+QRect edges(int left, int top, int right, int bottom)
+{
+    return {left, top, right - left, bottom - top};
+}
+
+} // namespace
+
+int textToInt(const QString& text)
+{
+    const QByteArray latin = text.toLatin1();
+    const char* first = latin.constData();
+    const char* const last = first + latin.size();
+    // from_chars knows no plus sign.
+    if (last - first > 1 && first[0] == '+' && first[1] != '-')
+        ++first;
+    int value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    // toLatin1 turns any other character into '?', which is no digit, so such a text gives 0 as well.
+    return error == std::errc() && end == last ? value : 0;
+}
+
+void ListDrawItem(Canvas& canvas, const CatalogRow& item, const QRect& rect, bool selected, const ListLook& look)
+{
+    const int L = rect.left();
+    const int T = rect.top();
+    const int R = rect.left() + rect.width();
+    const int B = rect.top() + rect.height();
+    const auto w = [&look](int column) { return look.ColumnWidths.at(static_cast<std::size_t>(column)); };
+    const auto text = [&item](int index) -> const QString& { return item.Texts.at(static_cast<std::size_t>(index)); };
+    const int textTop = T + 1;
+
+    canvas.setBrushColor(look.Window);
+    canvas.fillRect(edges(L, T, R, B));
+    canvas.setFont(look.Font);
+    const QColor& background = selected ? look.Highlight : look.Window;
+    canvas.setBrushColor(background);
+    canvas.setTextColor(selected ? look.HighlightText : look.WindowText);
+    // The highlight leaves the icon's place at the list's left edge alone, even when the list is scrolled.
+    canvas.fillRect(edges(14, T, R, B));
+
+    if (item.StateIcon != CatalogRow::IconNone)
+        canvas.drawImage(item.StateIcon, L + 1, T + 2);
+    canvas.textOut(L + 15, textTop, item.Caption);
+
+    const int S = w(0) + w(1);
+    const QString& status = text(CatalogRow::TextStatus);
+    canvas.textOut(L + S - canvas.textWidth(status) - 5, textTop, status);
+
+    const int G = w(2);
+    if (status.contains(QLatin1String("error"))) {
+        canvas.setPenColor(GraphColors::Error);
+        canvas.setBrushColor(GraphColors::Error);
+        canvas.rectangle(edges(L + S, T + 1, L + S + G, B - 1));
+        return;
+    }
+
+    const qint64 tr = textToInt(text(CatalogRow::TextTranslated));
+    const qint64 fu = textToInt(text(CatalogRow::TextFuzzy));
+    const qint64 un = textToInt(text(CatalogRow::TextUntranslated));
+    const qint64 n = tr + fu + un;
+    // Shares of negative counts mean nothing and could sum to 0; the check never writes such counts.
+    if (n > 0 && tr >= 0 && fu >= 0 && un >= 0) {
+        const double total = static_cast<double>(n);
+        const int a = static_cast<int>(roundHalfToEven(G * (static_cast<double>(tr) / total)));
+        // Two halves rounded up can pass the column's edge by a pixel when nothing is untranslated; the bar stays
+        // inside its column.
+        const int e = std::min(G, a + static_cast<int>(roundHalfToEven(G * (static_cast<double>(fu) / total))));
+        canvas.setPenColor(GraphColors::Translated);
+        canvas.setBrushColor(GraphColors::Translated);
+        canvas.rectangle(edges(L + S, T + 1, L + S + a, B - 1));
+        canvas.setPenColor(GraphColors::Fuzzy);
+        canvas.setBrushColor(GraphColors::Fuzzy);
+        canvas.rectangle(edges(L + S + a, T + 1, L + S + e, B - 1));
+        // The remainder of the column, so that the bar always ends at its right edge.
+        canvas.setPenColor(GraphColors::Untranslated);
+        canvas.setBrushColor(GraphColors::Untranslated);
+        canvas.rectangle(edges(L + S + e, T + 1, L + S + G, B - 1));
+    }
+
+    canvas.setBrushColor(background);
+    int right = L + S + G;
+    for (int column = 3; column <= 6; ++column) {
+        right += w(column);
+        // Column 3 holds the total, the next ones the counts in the row's order.
+        const QString& count = text(CatalogRow::TextTotal + column - 3);
+        canvas.textOut(right - canvas.textWidth(count) - 3, textTop, count);
+    }
+}
+
+PainterCanvas::PainterCanvas(QPainter& painter, QList<QImage> images)
+    : m_painter(painter)
+    , m_images(std::move(images))
+{ }
+
+void PainterCanvas::setFont(const QFont& font)
+{
+    m_painter.setFont(font);
+}
+
+void PainterCanvas::setBrushColor(const QColor& colour)
+{
+    m_brush = colour;
+}
+
+void PainterCanvas::setPenColor(const QColor& colour)
+{
+    m_pen = colour;
+}
+
+void PainterCanvas::setTextColor(const QColor& colour)
+{
+    m_text = colour;
+}
+
+void PainterCanvas::fillRect(const QRect& rect)
+{
+    if (rect.width() > 0 && rect.height() > 0)
+        m_painter.fillRect(rect, m_brush);
+}
+
+void PainterCanvas::rectangle(const QRect& rect)
+{
+    if (rect.width() <= 0 || rect.height() <= 0)
+        return;
+    m_painter.fillRect(rect, m_brush);
+    if (m_pen != m_brush) {
+        m_painter.setRenderHint(QPainter::Antialiasing, false);
+        m_painter.setPen(QPen(m_pen, 0));
+        m_painter.setBrush(Qt::NoBrush);
+        // A cosmetic pen on the rectangle one pixel smaller runs along the outermost pixels.
+        m_painter.drawRect(rect.adjusted(0, 0, -1, -1));
+    }
+}
+
+void PainterCanvas::textOut(int x, int y, const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    const QFontMetrics metrics = m_painter.fontMetrics();
+    m_painter.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()), m_brush);
+    m_painter.setPen(m_text);
+    m_painter.drawText(x, y + metrics.ascent(), text);
+}
+
+int PainterCanvas::textWidth(const QString& text)
+{
+    return m_painter.fontMetrics().horizontalAdvance(text);
+}
+
+void PainterCanvas::drawImage(int index, int x, int y)
+{
+    if (index >= 0 && index < m_images.size())
+        m_painter.drawImage(x, y, m_images.at(index));
+}

@@ -1,0 +1,267 @@
+#include "window/ListViewEx.h"
+
+#include "catalog/CatalogModel.h"
+#include "catalog/CatalogRow.h"
+#include "resources/Images.h"
+
+#include <QEvent>
+#include <QFocusEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QResizeEvent>
+#include <QStyle>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// Rows hold a 12-pixel icon two pixels below their top, and a line of text one pixel below it.
+class RowHeightDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        constexpr int IconRoom = 2 + Images::StateIconSize + 3;
+        return {QStyledItemDelegate::sizeHint(option, index).width(),
+                std::max(IconRoom, option.fontMetrics.height() + 3)};
+    }
+};
+
+QList<QImage> defaultStateImages()
+{
+    QList<QImage> images;
+    for (int i = 0; i < Images::StateIconCount; ++i)
+        images.append(Images::stateIcon(i));
+    return images;
+}
+
+} // namespace
+
+ListHeader::ListHeader(QWidget* parent)
+    : QHeaderView(Qt::Horizontal, parent)
+{ }
+
+int ListHeader::dividerAt(int x) const
+{
+    const int visual = visualIndexAt(x);
+    if (visual == -1)
+        return -1;
+    const int logical = logicalIndex(visual);
+    const int start = sectionViewportPosition(logical);
+    const int grip = style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, this);
+    int section = -1;
+    if (x > start + sectionSize(logical) - grip) {
+        section = logical;
+    } else if (x < start + grip) {
+        // The divider at a section's left edge belongs to the nearest shown section before it.
+        for (int v = visual - 1; v >= 0 && section == -1; --v)
+            if (!isSectionHidden(logicalIndex(v)))
+                section = logicalIndex(v);
+    }
+    return section != -1 && sectionResizeMode(section) == Interactive ? section : -1;
+}
+
+int ListHeader::trackedWidth(int x) const
+{
+    return std::clamp(m_startWidth + x - m_pressX, minimumSectionSize(), maximumSectionSize());
+}
+
+void ListHeader::moveTrackingLine(int width)
+{
+    // The line runs over the whole list, so it lives in the header's parent (the list) when there is one.
+    QWidget* host = parentWidget() ? parentWidget() : this;
+    if (!m_trackingLine) {
+        m_trackingLine = new QWidget(host);
+        m_trackingLine->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_trackingLine->setAutoFillBackground(true);
+        QPalette palette = m_trackingLine->palette();
+        palette.setColor(QPalette::Window, palette.color(QPalette::WindowText));
+        m_trackingLine->setPalette(palette);
+    }
+    const QPoint top = viewport()->mapTo(host, QPoint(sectionViewportPosition(m_section) + width - 1, 0));
+    m_trackingLine->setGeometry(top.x(), top.y(), 2, host->height() - top.y());
+    m_trackingLine->raise();
+    m_trackingLine->show();
+}
+
+void ListHeader::mousePressEvent(QMouseEvent* event)
+{
+    const int x = event->position().toPoint().x();
+    const int section = event->button() == Qt::LeftButton && m_section == -1 ? dividerAt(x) : -1;
+    if (section == -1) {
+        QHeaderView::mousePressEvent(event);
+        return;
+    }
+    m_section = section;
+    m_pressX = x;
+    m_startWidth = sectionSize(section);
+    moveTrackingLine(m_startWidth);
+    event->accept();
+    emit trackingStarted(section, m_startWidth);
+}
+
+void ListHeader::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_section == -1) {
+        QHeaderView::mouseMoveEvent(event);
+        return;
+    }
+    const int width = trackedWidth(event->position().toPoint().x());
+    moveTrackingLine(width);
+    event->accept();
+    emit tracking(m_section, width);
+}
+
+void ListHeader::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_section == -1 || event->button() != Qt::LeftButton) {
+        if (m_section == -1)
+            QHeaderView::mouseReleaseEvent(event);
+        return;
+    }
+    const int section = std::exchange(m_section, -1);
+    const int width = trackedWidth(event->position().toPoint().x());
+    m_trackingLine->hide();
+    resizeSection(section, width);
+    event->accept();
+    emit trackingFinished(section, width);
+}
+
+TListViewEx::TListViewEx(QWidget* parent)
+    : QTreeView(parent)
+    , FHeader(new ListHeader(this))
+    , FStateImages(defaultStateImages())
+{
+    setHeader(FHeader);
+    FHeader->setStretchLastSection(false);
+    FHeader->setSectionsMovable(false);
+    FHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setItemDelegate(new RowHeightDelegate(this));
+
+    connect(FHeader, &ListHeader::trackingStarted, this, &TListViewEx::DoBeginColumnResize);
+    connect(FHeader, &ListHeader::tracking, this, &TListViewEx::DoColumnResize);
+    connect(FHeader, &ListHeader::trackingFinished, this, &TListViewEx::DoEndColumnResize);
+}
+
+void TListViewEx::setModel(QAbstractItemModel* model)
+{
+    QTreeView::setModel(model);
+    applyInitialWidths();
+}
+
+void TListViewEx::invalidate()
+{
+    viewport()->update();
+}
+
+void TListViewEx::setStateImages(QList<QImage> images)
+{
+    FStateImages = std::move(images);
+    viewport()->update();
+}
+
+ListLook TListViewEx::look() const
+{
+    ListLook look;
+    look.Font = font();
+    // System colours do not change with the window's activation.
+    const QPalette& colours = palette();
+    look.Window = colours.color(QPalette::Active, QPalette::Base);
+    look.Highlight = colours.color(QPalette::Active, QPalette::Highlight);
+    look.HighlightText = colours.color(QPalette::Active, QPalette::HighlightedText);
+    look.WindowText = colours.color(QPalette::Active, QPalette::Text);
+    for (std::size_t i = 0; i < look.ColumnWidths.size(); ++i) {
+        const int column = static_cast<int>(i);
+        look.ColumnWidths[i] = column < FHeader->count() ? FHeader->sectionSize(column) : 0;
+    }
+    return look;
+}
+
+void TListViewEx::DoBeginColumnResize(int columnIndex, int columnWidth)
+{
+    if (OnBeginColumnResize)
+        OnBeginColumnResize(this, columnIndex, columnWidth);
+}
+
+void TListViewEx::DoEndColumnResize(int columnIndex, int columnWidth)
+{
+    if (OnEndColumnResize)
+        OnEndColumnResize(this, columnIndex, columnWidth);
+}
+
+void TListViewEx::DoColumnResize(int columnIndex, int columnWidth)
+{
+    if (OnColumnResize)
+        OnColumnResize(this, columnIndex, columnWidth);
+}
+
+void TListViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const auto row = index.data(CatalogModel::RowRole).value<CatalogRow>();
+    // The row spans the columns, starting left of the viewport when the list is scrolled sideways.
+    const QRect rect(-FHeader->offset(), option.rect.top(), FHeader->length(), option.rect.height());
+    const bool selected = FSelectionShown && selectionModel() && selectionModel()->isSelected(index);
+    painter->save();
+    PainterCanvas canvas(*painter, FStateImages);
+    ListDrawItem(canvas, row, rect, selected, look());
+    painter->restore();
+}
+
+void TListViewEx::resizeEvent(QResizeEvent* event)
+{
+    QTreeView::resizeEvent(event);
+    fitFirstColumn();
+}
+
+void TListViewEx::changeEvent(QEvent* event)
+{
+    QTreeView::changeEvent(event);
+    // Rows are as high as the font asks.
+    if (event->type() == QEvent::FontChange)
+        scheduleDelayedItemsLayout();
+}
+
+void TListViewEx::focusInEvent(QFocusEvent* event)
+{
+    QTreeView::focusInEvent(event);
+    FSelectionShown = true;
+    viewport()->update();
+}
+
+void TListViewEx::focusOutEvent(QFocusEvent* event)
+{
+    QTreeView::focusOutEvent(event);
+    if (event->reason() != Qt::PopupFocusReason) {
+        FSelectionShown = false;
+        viewport()->update();
+    }
+}
+
+void TListViewEx::applyInitialWidths()
+{
+    const int count = FHeader->count();
+    for (int i = 0; i < static_cast<int>(std::size(InitialWidths)) && i + 1 < count; ++i)
+        FHeader->resizeSection(i + 1, InitialWidths[i]);
+    fitFirstColumn();
+}
+
+void TListViewEx::fitFirstColumn()
+{
+    if (FHeader->count() == 0)
+        return;
+    int others = 0;
+    for (int i = 1; i < FHeader->count(); ++i)
+        others += FHeader->sectionSize(i);
+    FHeader->resizeSection(0, std::max(0, viewport()->width() - others));
+}

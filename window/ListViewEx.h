@@ -1,0 +1,112 @@
+#ifndef QUILLMARK_WINDOW_LISTVIEWEX_H
+#define QUILLMARK_WINDOW_LISTVIEWEX_H
+
+#include "window/ListDrawItem.h"
+
+#include <QHeaderView>
+#include <QImage>
+#include <QList>
+#include <QTreeView>
+
+#include <functional>
+
+class TListViewEx;
+
+/// Raised with the list, the column's index among the list's columns and its width in pixels.
+using TColumnResizeEvent = std::function<void(TListViewEx* sender, int columnIndex, int columnWidth)>;
+
+/// The list's header. While a column divider is dragged it shows only a tracking line across the list; the
+/// column takes its new width when the mouse button is released.
+class ListHeader : public QHeaderView
+{
+    Q_OBJECT
+
+public:
+    explicit ListHeader(QWidget* parent = nullptr);
+
+    /// The column whose divider is being dragged; -1 when none is.
+    int trackedSection() const { return m_section; }
+    /// The line shown while a divider is dragged; null before the first drag.
+    const QWidget* trackingLine() const { return m_trackingLine; }
+
+signals:
+    /// A divider drag started; width is the column's width at that moment.
+    void trackingStarted(int logicalIndex, int width);
+    /// The mouse moved during a drag; width is what the column would get if released here.
+    void tracking(int logicalIndex, int width);
+    /// The drag ended and the column has its new width.
+    void trackingFinished(int logicalIndex, int width);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    /// The section whose right-hand divider lies under x (header coordinates); -1 when none does.
+    int dividerAt(int x) const;
+    int trackedWidth(int x) const;
+    void moveTrackingLine(int width);
+
+    int m_section = -1;
+    int m_pressX = 0;
+    int m_startWidth = 0;
+    QWidget* m_trackingLine = nullptr;
+};
+
+/// The catalog list: a report view over catalog rows (a model giving CatalogModel::RowRole), each row painted by
+/// ListDrawItem. It reports column-divider drags through three events; repainting after a resize is left to the
+/// handler of OnEndColumnResize.
+class TListViewEx : public QTreeView
+{
+    Q_OBJECT
+
+public:
+    /// Widths the columns Status to Untranslated get when a model is set; "File" takes what they leave.
+    static constexpr int InitialWidths[] = {70, 100, 50, 50, 50, 50};
+
+    explicit TListViewEx(QWidget* parent = nullptr);
+
+    /// Sets the rows and gives the columns their initial widths.
+    void setModel(QAbstractItemModel* model) override;
+
+    /// Marks the whole list for repainting.
+    void invalidate();
+
+    /// The images that a row's state icon indexes; the four state icons unless replaced.
+    const QList<QImage>& stateImages() const { return FStateImages; }
+    void setStateImages(QList<QImage> images);
+
+    /// The font, colours and column widths the rows are painted with at this moment.
+    ListLook look() const;
+
+    ListHeader* listHeader() const { return FHeader; }
+
+    TColumnResizeEvent OnBeginColumnResize;
+    TColumnResizeEvent OnColumnResize;
+    /// Runs after the column has its new width.
+    TColumnResizeEvent OnEndColumnResize;
+
+protected:
+    virtual void DoBeginColumnResize(int columnIndex, int columnWidth);
+    virtual void DoEndColumnResize(int columnIndex, int columnWidth);
+    virtual void DoColumnResize(int columnIndex, int columnWidth);
+
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void applyInitialWidths();
+    /// Gives "File" the viewport's width less the other columns'.
+    void fitFirstColumn();
+
+    ListHeader* FHeader;
+    QList<QImage> FStateImages;
+    /// The selection is shown only while the list has the focus (a popup menu of its own does not take it away).
+    bool FSelectionShown = false;
+};
+
+#endif // QUILLMARK_WINDOW_LISTVIEWEX_H
