@@ -124,6 +124,59 @@ QImage stateIcon(int index)
     }
 }
 
+QImage pencilImage()
+{
+    QImage image(MenuImageSize, MenuImageSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // Drawn lying along the x axis with its point to the left, then turned so that the point lies at the lower
+    // left.
+    painter.translate(8, 8);
+    painter.rotate(-45);
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xF2, 0xD3, 0xA0));
+    painter.drawPolygon(QPolygonF({{-9, 0}, {-5, -2.5}, {-5, 2.5}}));
+    painter.setBrush(QColor(0x30, 0x30, 0x30));
+    painter.drawPolygon(QPolygonF({{-9, 0}, {-7.2, -1.1}, {-7.2, 1.1}}));
+
+    painter.setBrush(QColor(0x3F, 0xA5, 0x35));
+    painter.drawRect(QRectF(-5, -2.5, 10, 5));
+    painter.setBrush(QColor(0x8B, 0xD8, 0x7E));
+    painter.drawRect(QRectF(-5, -2.5, 10, 1.5));
+    painter.setBrush(QColor(0x2A, 0x74, 0x24));
+    painter.drawRect(QRectF(-5, 1.2, 10, 1.3));
+    painter.setBrush(QColor(0xB8, 0xBC, 0xC0));
+    painter.drawRect(QRectF(5, -2.5, 1.6, 5));
+    painter.setBrush(QColor(0x2A, 0x74, 0x24));
+    painter.drawRect(QRectF(6.6, -2.5, 2.2, 5));
+    painter.end();
+    return image;
+}
+
+QImage magnifierImage()
+{
+    QImage image(MenuImageSize, MenuImageSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    painter.setPen(QPen(QColor(0xF0, 0x8A, 0x24), 3.0, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(10.5, 10.5), QPointF(14, 14));
+
+    const QPointF centre(6.5, 6.5);
+    painter.setPen(QPen(QColor(0x5B, 0x6F, 0x86), 1.6));
+    painter.setBrush(QColor(0xBF, 0xE3, 0xFF));
+    painter.drawEllipse(centre, 4.7, 4.7);
+    // A glint on the lens.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(White));
+    painter.drawEllipse(QPointF(5, 5), 1.2, 1.2);
+    painter.end();
+    return image;
+}
+
 QImage windowIconImage(int size)
 {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);

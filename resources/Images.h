@@ -16,6 +16,16 @@ constexpr int StateIconSize = 12;
 /// A null image for any other index.
 QImage stateIcon(int index);
 
+/// Width and height of a menu image in pixels.
+constexpr int MenuImageSize = 16;
+
+/// Menu image of the editor items: a green pencil lying diagonally, its point at the lower left. Transparent
+/// around the figure.
+QImage pencilImage();
+/// Menu image of the check item: a magnifying glass, light blue lens in a blue-grey ring, orange handle towards the
+/// lower right. Transparent around the figure.
+QImage magnifierImage();
+
 /// The window's icon drawn at size by size pixels (any size from 16 up; 16, 32, 48 and 64 are the ones it is
 /// tuned for).
 QImage windowIconImage(int size);

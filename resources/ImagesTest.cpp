@@ -145,6 +145,51 @@ TEST(WindowIcon, ShowsTheGraphColoursOnATransparentBackgroundAtEverySize)
     }
 }
 
+TEST(MenuImages, PencilLiesFromUpperRightToLowerLeftWithItsPointThere)
+{
+    const QImage image = Images::pencilImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(image.size(), QSize(16, 16));
+    // Off the diagonal the image is see-through.
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(15, 15)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(15, 0)), 0);
+    // A green body in the middle.
+    const QRgb middle = image.pixel(8, 8);
+    EXPECT_EQ(qAlpha(middle), 255);
+    EXPECT_GT(qGreen(middle), qRed(middle) + 40);
+    EXPECT_GT(qGreen(middle), qBlue(middle) + 40);
+    // The dark point is in the lower left quarter, nothing of it in the upper right.
+    const auto darkIn = [&image](int x0, int y0) {
+        for (int y = y0; y < y0 + 8; ++y)
+            for (int x = x0; x < x0 + 8; ++x) {
+                const QRgb p = image.pixel(x, y);
+                if (qAlpha(p) > 128 && qRed(p) < 80 && qGreen(p) < 80 && qBlue(p) < 80)
+                    return true;
+            }
+        return false;
+    };
+    EXPECT_TRUE(darkIn(0, 8));
+    EXPECT_FALSE(darkIn(8, 0));
+}
+
+TEST(MenuImages, MagnifierHasALightBlueLensAndAnOrangeHandleAtTheLowerRight)
+{
+    const QImage image = Images::magnifierImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(image.size(), QSize(16, 16));
+    EXPECT_EQ(qAlpha(image.pixel(15, 0)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(0, 15)), 0);
+    EXPECT_EQ(image.pixel(7, 8), qRgb(0xBF, 0xE3, 0xFF));
+    const QRgb handle = image.pixel(13, 13);
+    EXPECT_EQ(qAlpha(handle), 255);
+    EXPECT_GT(qRed(handle), 200);
+    EXPECT_LT(qBlue(handle), 100);
+    // The ring is blue-grey: bluer than it is red, and darker than the lens.
+    const QRgb ring = image.pixel(6, 2);
+    EXPECT_EQ(qAlpha(ring), 255);
+    EXPECT_GT(qBlue(ring), qRed(ring));
+    EXPECT_LT(lightness(ring), lightness(qRgb(0xBF, 0xE3, 0xFF)));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
