@@ -9,7 +9,7 @@ CatalogRow evaluated(int translated, int fuzzy, int untranslated, int icon)
     CatalogRow row;
     row.Caption = QStringLiteral("x.po");
     const qint64 total = qint64{translated} + fuzzy + untranslated;
-    row.Texts[CatalogRow::TextStatus] = QStringLiteral("%1%").arg(total > 0 ? translated * 100 / total : 0);
+    row.Texts[CatalogRow::TextStatus] = QStringLiteral("%1%").arg(total > 0 ? qint64{translated} * 100 / total : 0);
     row.Texts[CatalogRow::TextTotal] = QString::number(total);
     row.Texts[CatalogRow::TextTranslated] = QString::number(translated);
     row.Texts[CatalogRow::TextFuzzy] = QString::number(fuzzy);
