@@ -263,10 +263,20 @@ TEST(ReportProgramTest, WithoutMsgfmtEveryRowShowsTheStartError)
 class WatchedReport
 {
 public:
-    WatchedReport(const QStringList& arguments)
+    explicit WatchedReport(const QStringList& arguments, const QString& shellPrefix = QString())
     {
-        m_process.setProgram(QStringLiteral(QUILLMARK_REPORT_PROGRAM));
-        m_process.setArguments(QStringList{QStringLiteral("--watch")} + arguments);
+        const QStringList watch = QStringList{QStringLiteral("--watch")} + arguments;
+        if (shellPrefix.isEmpty()) {
+            m_process.setProgram(QStringLiteral(QUILLMARK_REPORT_PROGRAM));
+            m_process.setArguments(watch);
+        } else {
+            // The shell replaces itself with the program, which keeps what the prefix set up.
+            m_process.setProgram(QStringLiteral("/bin/sh"));
+            m_process.setArguments(QStringList{QStringLiteral("-c"),
+                                               shellPrefix + QStringLiteral("; exec \"$0\" \"$@\""),
+                                               QStringLiteral(QUILLMARK_REPORT_PROGRAM)}
+                                   + watch);
+        }
         m_process.start();
     }
     ~WatchedReport()
@@ -416,6 +426,16 @@ TEST(ReportProgramTest, WatchIgnoresUnlistedFilesAndEndsOnSigterm)
     EXPECT_TRUE(WatchTime.match(object.value("time").toString() + u'\t').hasMatch());
 
     EXPECT_EQ(report.stop(SIGTERM), 0);
+}
+
+TEST(ReportProgramTest, WatchEndsOnSigintAlsoWhenStartedWithItIgnored)
+{
+    // As a shell script's background job is started.
+    QTemporaryDir dir;
+    WatchedReport report({QStringLiteral("--format=tsv"), dir.path()}, QStringLiteral("trap '' INT"));
+    ASSERT_EQ(report.nextLine(30000).value_or(""),
+              QByteArray("file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon"));
+    EXPECT_EQ(report.stop(SIGINT), 0);
 }
 
 } // namespace

@@ -17,15 +17,12 @@ sigset_t g_watched;
 void TerminationSignals::block()
 {
     sigemptyset(&g_watched);
-    for (const int signal : {SIGINT, SIGTERM}) {
-        struct sigaction current
-        {
-        };
-        // Started with the signal ignored (a background job of a shell script): keep it so.
-        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN)
-            continue;
-        sigaddset(&g_watched, signal);
-    }
+    sigaddset(&g_watched, SIGINT);
+    sigaddset(&g_watched, SIGTERM);
+    // Also when the program was started with them ignored, as a shell script's background jobs are: the way to
+    // end --watch is SIGINT or SIGTERM, and "kill -INT" must reach it.
+    for (const int signal : {SIGINT, SIGTERM})
+        std::signal(signal, SIG_DFL);
     ::pthread_sigmask(SIG_BLOCK, &g_watched, nullptr);
 }
 

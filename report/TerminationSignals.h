@@ -8,7 +8,7 @@ class QSocketNotifier;
 /// Turns SIGINT and SIGTERM into a Qt signal on the UI thread's event loop, through a signalfd. The
 /// signals must be blocked in every thread for that, so block() comes first in main, before any thread
 /// exists: threads started later (the runner's readers) inherit the mask, and the runner unblocks them for
-/// its children. A signal the program was started with ignored stays ignored.
+/// its children.
 class TerminationSignals : public QObject
 {
     Q_OBJECT
