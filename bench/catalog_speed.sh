@@ -10,7 +10,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 rounds=${ROUNDS:-7}
 files=${FILES:-10000}
-folder=${FOLDER:-$root/../shared/corpus/thunar}
+folder=$(cd "${FOLDER:-$root/../shared/corpus/thunar}" && pwd)
 
 if [ -n "${BUILD:-}" ]; then
     build=$BUILD
