@@ -1,8 +1,472 @@
 #include "window/Main.h"
 
-TFrmMain::TFrmMain(QWidget* parent)
+#include "catalog/CatalogEngine.h"
+#include "catalog/SingleFileCheck.h"
+#include "resources/Images.h"
+#include "settings/Registry.h"
+#include "shell/ShellNotify.h"
+#include "window/AnchorLayout.h"
+#include "window/ApplicationErrors.h"
+#include "window/ListViewEx.h"
+#include "window/OutputMemo.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFont>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QStyle>
+#include <QTabWidget>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace {
+
+constexpr Qt::Edges LeftTop = Qt::LeftEdge | Qt::TopEdge;
+constexpr Qt::Edges LeftTopRight = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge;
+constexpr Qt::Edges TopRight = Qt::TopEdge | Qt::RightEdge;
+constexpr Qt::Edges AllEdges = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
+constexpr Qt::Edges LeftBottom = Qt::LeftEdge | Qt::BottomEdge;
+constexpr Qt::Edges RightBottom = Qt::RightEdge | Qt::BottomEdge;
+constexpr Qt::Edges LeftRightBottom = Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge;
+
+/// The catalog list's "File" column loses this much at the first showing, beside its automatic width.
+constexpr int FileColumnNarrowing = 16;
+
+template <typename Widget> Widget* named(Widget* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+bool isEnter(const QKeyEvent& key)
+{
+    // Ctrl+Enter makes a line feed, not the Enter character, in the edit boxes of the desktop this comes from.
+    const Qt::KeyboardModifiers other = key.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && other == Qt::NoModifier;
+}
+
+} // namespace
+
+TFrmMain::TFrmMain(const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent)
+    , FArguments(arguments)
+    , FRegistry(std::make_unique<TRegistry>())
 {
     setWindowTitle(QStringLiteral("Quillmark 1.0"));
-    resize(760, 520);
+    setWindowIcon(Images::windowIcon());
+    // Replaced by the interface font once the settings are loaded.
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+
+    FEngine = std::make_unique<CatalogEngine>();
+    createControls();
+    FFileCheck = std::make_unique<SingleFileCheck>(Output);
+    bindEvents();
+    applyTabOrder();
+
+    // Centred on the screen, at the size the controls are laid out for.
+    const QRect available = screen() ? screen()->availableGeometry() : QRect(QPoint(0, 0), DesignClientSize);
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, DesignClientSize, available));
+
+    FormCreate();
+}
+
+TFrmMain::~TFrmMain()
+{
+    FormDestroy();
+    // The single-file check writes into Output, and the list shows the engine's rows: both go before the
+    // controls do.
+    FFileCheck.reset();
+    List->setModel(nullptr);
+    FEngine.reset();
+}
+
+void TFrmMain::createControls()
+{
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    auto* clientLayout = new AnchorLayout(DesignClientSize, client);
+
+    // The bottom bar comes first in the tab order, so it is made first.
+    Panel1 = named(new QWidget(client), "Panel1");
+    auto* bar = new AnchorLayout({642, 35}, Panel1);
+    BtnPref = named(new QPushButton(QStringLiteral("&Preferences"), Panel1), "BtnPref");
+    bar->place(BtnPref, {3, 4, 105, 28}, LeftBottom);
+    Label3 = named(new QLabel(QStringLiteral("\u00a9 Velloran"), Panel1), "Label3");
+    bar->place(Label3, {117, 11, -1, -1}, LeftBottom);
+    Label2 = named(new QLabel(QString::fromLatin1(WebAddress), Panel1), "Label2");
+    Label2->setCursor(Qt::PointingHandCursor);
+    Label2->installEventFilter(this);
+    bar->place(Label2, {204, 11, -1, -1}, LeftBottom);
+    BtnHalt = named(new QPushButton(QStringLiteral("&Close"), Panel1), "BtnHalt");
+    bar->place(BtnHalt, {533, 4, 105, 28}, RightBottom);
+
+    Panel3 = named(new QWidget(client), "Panel3");
+    auto* pages = new AnchorLayout({642, 351}, Panel3);
+    Page = named(new QTabWidget(Panel3), "Page");
+    pages->place(Page, {3, 5, 635, 346}, AllEdges);
+
+    TabSheet1 = named(new QWidget, "TabSheet1");
+    auto* sheet1 = new AnchorLayout({627, 317}, TabSheet1);
+    EdtDir = named(new QComboBox(TabSheet1), "EdtDir");
+    EdtDir->setEditable(true);
+    // The history holds texts exactly as they were read: nothing is added by Enter, nothing completed.
+    EdtDir->setInsertPolicy(QComboBox::NoInsert);
+    EdtDir->setCompleter(nullptr);
+    EdtDir->setMaxVisibleItems(CatalogEngine::HistoryLimit);
+    EdtDir->installEventFilter(this);
+    EdtDir->lineEdit()->installEventFilter(this);
+    sheet1->place(EdtDir, {0, 6, 520, -1}, LeftTopRight);
+    BtnList = named(new QPushButton(QStringLiteral("&Read folder"), TabSheet1), "BtnList");
+    sheet1->place(BtnList, {523, 5, 81, 23}, TopRight);
+    BtnPath = named(new QPushButton(QStringLiteral(".."), TabSheet1), "BtnPath");
+    sheet1->place(BtnPath, {606, 5, 19, 23}, TopRight);
+
+    PnlCat = named(new QWidget(TabSheet1), "PnlCat");
+    sheet1->place(PnlCat, {0, 30, 627, 287}, AllEdges);
+    auto* catalog = new AnchorLayout({627, 287}, PnlCat);
+    Splitter1 = named(new QSplitter(Qt::Horizontal, PnlCat), "Splitter1");
+    Splitter1->setOpaqueResize(true);
+    Splitter1->setChildrenCollapsible(false);
+    catalog->place(Splitter1, {0, 0, 627, 287}, AllEdges);
+
+    PnlTree = named(new QWidget, "PnlTree");
+    auto* tree = new AnchorLayout({152, 287}, PnlTree);
+    auto* treeBar = named(new QWidget(PnlTree), "PnlTreeBar");
+    tree->place(treeBar, {0, 0, 152, 22}, LeftTopRight);
+    auto* treeBarLayout = new AnchorLayout({152, 22}, treeBar);
+    treeBarLayout->place(named(new QLabel(QStringLiteral("Folders"), treeBar), "LblFolders"), {7, 3, -1, -1}, LeftTop);
+    Label13 = named(new QLabel(treeBar), "Label13");
+    Label13->setPixmap(style()->standardIcon(QStyle::SP_TitleBarCloseButton, nullptr, Label13).pixmap(12, 12));
+    treeBarLayout->place(Label13, {136, 5, 12, 12}, TopRight);
+    Splitter1->addWidget(PnlTree);
+
+    List = named(new TListViewEx, "List");
+    List->setModel(&FEngine->Rows());
+    Splitter1->addWidget(List);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({152, 627 - 152});
+    PnlTree->hide();
+    Page->addTab(TabSheet1, QStringLiteral("Catalog listing"));
+
+    TabSheet2 = named(new QWidget, "TabSheet2");
+    auto* sheet2 = new AnchorLayout({627, 317}, TabSheet2);
+    EdtFile = named(new QLineEdit(TabSheet2), "EdtFile");
+    EdtFile->installEventFilter(this);
+    sheet2->place(EdtFile, {0, 6, 520, -1}, LeftTopRight);
+    BtnCheck = named(new QPushButton(QStringLiteral("&Check"), TabSheet2), "BtnCheck");
+    sheet2->place(BtnCheck, {523, 5, 102, 23}, TopRight);
+    Output = named(new TOutputMemo(TabSheet2), "Output");
+    // Its own fixed-pitch font, which the interface font leaves alone: every attribute is set here.
+    QFont console(QStringLiteral("Lucida Console"), 9);
+    console.setStyleHint(QFont::Monospace);
+    console.setBold(false);
+    console.setItalic(false);
+    Output->setFont(console);
+    sheet2->place(Output, {0, 30, 626, 287}, AllEdges);
+    Page->addTab(TabSheet2, QStringLiteral("Single file output"));
+
+    PnlProg = named(new QWidget(client), "PnlProg");
+    auto* progress = new AnchorLayout({187, 21}, PnlProg);
+    Progress = named(new QProgressBar(PnlProg), "Progress");
+    Progress->setRange(0, 100);
+    Progress->setValue(0);
+    Progress->setTextVisible(false);
+    progress->place(Progress, {2, 2, 185, 17}, LeftTop);
+    PnlProg->hide();
+
+    // The preferences panel floats over the pages; its controls come with the preferences.
+    PnlEditor = named(new QFrame(client), "PnlEditor");
+    PnlEditor->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    PnlEditor->setAutoFillBackground(true);
+    PnlEditor->hide();
+
+    clientLayout->place(Panel3, {0, 0, 642, 351}, AllEdges);
+    clientLayout->place(Panel1, {0, 351, 642, 35}, LeftRightBottom);
+    clientLayout->place(PnlProg, {450, 2, 187, 21}, TopRight);
+    clientLayout->place(PnlEditor, {115, 72, 412, 209}, Qt::Edges());
+    // The progress panel lies over the right end of the tab row.
+    PnlProg->raise();
+    PnlEditor->raise();
+}
+
+void TFrmMain::bindEvents()
+{
+    CatalogEngine* engine = FEngine.get();
+    connect(engine, &CatalogEngine::progressVisibleChanged, PnlProg, &QWidget::setVisible);
+    connect(engine, &CatalogEngine::progressPositionChanged, Progress, &QProgressBar::setValue);
+    connect(engine, &CatalogEngine::historyChanged, this, &TFrmMain::refreshHistory);
+
+    Notify = named(new TShellNotify(this), "Notify");
+    Notify->setHandledEvents({snItemUpdated});
+    Notify->setRootFolder(QStringLiteral("sfDesktop"));
+    Notify->setWatchChildren(false);
+    Notify->OnItemUpdated = [this](TShellNotify* sender, PShellItem pidl, const QString& path, bool interrupt) {
+        NotifyItemUpdated(sender, pidl, path, interrupt);
+    };
+    Notify->setErrorHandler(
+        [this](TShellNotify*, std::exception_ptr error) { showApplicationError(messageParent(), error); });
+    engine->OnRearmWatcher = [this](const QString& folder) {
+        Notify->setEnabled(false);
+        Notify->setRootFolder(folder);
+        Notify->setEnabled(true);
+    };
+
+    connect(BtnList, &QPushButton::clicked, this, &TFrmMain::EdtDirDblClick);
+    connect(BtnCheck, &QPushButton::clicked, this, &TFrmMain::BtnCheckClick);
+    connect(Output, &TOutputMemo::doubleClicked, this, &TFrmMain::BtnCheckClick);
+    connect(BtnHalt, &QPushButton::clicked, this, &TFrmMain::BtnHaltClick);
+    List->OnEndColumnResize = [this](TListViewEx* sender, int columnIndex, int columnWidth) {
+        ListEndColumnResize(sender, columnIndex, columnWidth);
+    };
+}
+
+void TFrmMain::applyTabOrder()
+{
+    // The bottom bar comes before the pages, being made first. On each page the big control comes before the box
+    // and its buttons. The page control itself stays out of these calls: moving its own descendants behind it
+    // would cut them out of the chain.
+    const QList<QList<QWidget*>> chains{
+        {BtnPref, BtnHalt}, {List, EdtDir, BtnList, BtnPath}, {Output, EdtFile, BtnCheck}};
+    for (const QList<QWidget*>& chain : chains) {
+        for (qsizetype i = 1; i < chain.size(); ++i)
+            QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
+    }
+}
+
+void TFrmMain::FormCreate()
+{
+    runGuarded(messageParent(), [this] { LoadSettings(*FRegistry, *this); });
+    showRegistryNotice();
+}
+
+void TFrmMain::FormShow()
+{
+    Page->setCurrentIndex(0);
+    if (FArguments.size() > 1 && FArguments.at(1) == QLatin1String("-f")) {
+        Page->setCurrentIndex(1);
+        EdtFile->setText(FArguments.value(2));
+        CheckSingleFile();
+    }
+    QHeaderView* header = List->header();
+    if (header->count() > 0)
+        header->resizeSection(0, std::max(0, header->sectionSize(0) - FileColumnNarrowing));
+}
+
+void TFrmMain::FormDestroy()
+{
+    if (FDestroyed)
+        return;
+    FDestroyed = true;
+    // A check stopped here is not applied to its row.
+    FEngine->StopChecks();
+    runGuarded(messageParent(), [this] { SaveFolders(*FRegistry, EdtDir->currentText(), FEngine->History); });
+    showRegistryNotice();
+    FRegistry->CloseKey();
+}
+
+void TFrmMain::EdtDirDblClick()
+{
+    runGuarded(messageParent(), [this] { ReadFolder(); });
+}
+
+bool TFrmMain::EdtDirKeyPress(const QKeyEvent& key)
+{
+    if (!isEnter(key))
+        return false;
+    runGuarded(messageParent(), [this] { ReadFolder(); });
+    return true;
+}
+
+bool TFrmMain::EdtFileKeyPress(const QKeyEvent& key)
+{
+    if (!isEnter(key))
+        return false;
+    runGuarded(messageParent(), [this] { CheckSingleFile(); });
+    return true;
+}
+
+void TFrmMain::BtnCheckClick()
+{
+    runGuarded(messageParent(), [this] { CheckSingleFile(); });
+}
+
+void TFrmMain::BtnHaltClick()
+{
+    // Leaves the event loop; whoever owns the window then destroys it, which saves the folders.
+    QCoreApplication::exit(0);
+}
+
+void TFrmMain::Label2Click()
+{
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(WebAddress)));
+}
+
+void TFrmMain::ListEndColumnResize(TListViewEx*, int, int)
+{
+    // The painter places every text from the column widths, so every row changes.
+    List->invalidate();
+}
+
+void TFrmMain::NotifyItemUpdated(TShellNotify*, PShellItem, const QString& Path, bool)
+{
+    FEngine->NotifyItemUpdated(Path);
+}
+
+void TFrmMain::ReadFolder()
+{
+    FEngine->ReadFolder(EdtDir->currentText());
+}
+
+void TFrmMain::CheckSingleFile()
+{
+    FFileCheck->CheckSingleFile(EdtFile->text());
+}
+
+void TFrmMain::setConsoleFontName(const QString& name)
+{
+    QFont font = Output->font();
+    font.setFamily(name);
+    // A name this system lacks still falls back to a fixed-pitch font.
+    font.setStyleHint(QFont::Monospace);
+    Output->setFont(font);
+}
+
+void TFrmMain::setConsoleFontSize(qint32 points)
+{
+    if (points <= 0)
+        return;
+    QFont font = Output->font();
+    font.setPointSize(points);
+    Output->setFont(font);
+}
+
+void TFrmMain::setInterfaceFont(const InterfaceFont& font, const QString& buttonCaption)
+{
+    FontButtonCaption = buttonCaption;
+    QFont interfaceFont(font.Name);
+    if (font.Size > 0)
+        interfaceFont.setPointSize(font.Size);
+    interfaceFont.setBold(font.Bold);
+    interfaceFont.setItalic(font.Italic);
+    setFont(interfaceFont);
+    Label2->setFont(interfaceFont);
+    QPalette palette = Label2->palette();
+    palette.setColor(QPalette::WindowText, LinkColour);
+    Label2->setPalette(palette);
+}
+
+void TFrmMain::setDefaultAction(qint32 action)
+{
+    DefaultAction = action;
+}
+
+void TFrmMain::setEditorPath(const QString& path)
+{
+    EditorPath = path;
+}
+
+void TFrmMain::showDefaultAction()
+{
+    // The double-click choice and the popup menu's default item show DefaultAction; they come with the
+    // preferences panel and the list's popup menu.
+}
+
+void TFrmMain::setTrackPosition(qint32 position)
+{
+    TrackPosition = position;
+}
+
+void TFrmMain::setYellowThreshold(YellowThreshold threshold)
+{
+    FEngine->FYellowNum = threshold.Num;
+    FEngine->FYellowDen = threshold.Den;
+}
+
+void TFrmMain::updateCustomEditorItem()
+{
+    // The custom-editor item of the list's popup menu shows EditorPath; it comes with that menu.
+}
+
+void TFrmMain::setFolderText(const QString& text)
+{
+    EdtDir->setEditText(text);
+}
+
+void TFrmMain::appendFolderHistory(const QString& folder)
+{
+    FEngine->History.append(folder);
+    refreshHistory();
+}
+
+void TFrmMain::refreshHistory()
+{
+    const QString text = EdtDir->currentText();
+    const QSignalBlocker blocker(EdtDir);
+    EdtDir->clear();
+    EdtDir->addItems(FEngine->History);
+    EdtDir->setCurrentIndex(-1);
+    EdtDir->setEditText(text);
+}
+
+QWidget* TFrmMain::messageParent()
+{
+    return isVisible() ? this : nullptr;
+}
+
+void TFrmMain::showRegistryNotice()
+{
+    const QString notice = FRegistry->takeNotice();
+    if (!notice.isEmpty())
+        QMessageBox::warning(messageParent(), QString::fromLatin1(ApplicationTitle), notice);
+}
+
+void TFrmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!FShown) {
+        FShown = true;
+        runGuarded(messageParent(), [this] { FormShow(); });
+    }
+}
+
+bool TFrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        const auto& key = *static_cast<QKeyEvent*>(event);
+        if (watched == EdtDir || watched == EdtDir->lineEdit())
+            return EdtDirKeyPress(key);
+        if (watched == EdtFile)
+            return EdtFileKeyPress(key);
+        break;
+    }
+    case QEvent::MouseButtonDblClick:
+        if (watched == EdtDir->lineEdit() && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            EdtDirDblClick();
+        break;
+    case QEvent::MouseButtonRelease:
+        if (watched == Label2) {
+            const auto& mouse = *static_cast<QMouseEvent*>(event);
+            if (mouse.button() == Qt::LeftButton && Label2->rect().contains(mouse.position().toPoint()))
+                Label2Click();
+        }
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

@@ -1,15 +1,157 @@
 #ifndef QUILLMARK_WINDOW_MAIN_H
 #define QUILLMARK_WINDOW_MAIN_H
 
-#include <QMainWindow>
+#include "settings/WindowSettings.h"
+#include "shell/ShellItem.h"
 
-/// The main window. It exists from start to end and owns everything else.
-class TFrmMain : public QMainWindow
+#include <QColor>
+#include <QCoreApplication>
+#include <QMainWindow>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class CatalogEngine;
+class QComboBox;
+class QFrame;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QTabWidget;
+class SingleFileCheck;
+class TListViewEx;
+class TOutputMemo;
+class TRegistry;
+class TShellNotify;
+
+/// The main window. It exists from start to end and owns everything else: the controls, the catalog engine with
+/// its runner, the single-file check with its runner, the folder watcher and the settings. Everything here runs on
+/// the UI thread.
+///
+/// Creating it loads the settings (FormCreate); its first showing reads the command line (FormShow); destroying it
+/// stops the catalog's check and saves the folder and its history (FormDestroy). An error that one of its handlers
+/// raises is shown in a message box titled "Quillmark" and goes no further.
+class TFrmMain : public QMainWindow, public SettingsTarget
 {
     Q_OBJECT
 
 public:
-    explicit TFrmMain(QWidget* parent = nullptr);
+    /// The client size the controls are laid out for; the window opens with it.
+    static constexpr QSize DesignClientSize{642, 386};
+    /// The maker's web page, shown and opened by the link label.
+    static constexpr char WebAddress[] = "https://quillmark.example.org/";
+    static constexpr QColor LinkColour{81, 109, 145};
+
+    /// arguments: the command line, the program's name first.
+    explicit TFrmMain(const QStringList& arguments = QCoreApplication::arguments(), QWidget* parent = nullptr);
+    /// Runs FormDestroy.
+    ~TFrmMain() override;
+
+    // The controls, named as the layout names them; each object's name is the same.
+    QWidget* Panel3;
+    QTabWidget* Page;
+    QWidget* TabSheet1;
+    QComboBox* EdtDir;
+    QPushButton* BtnList;
+    QPushButton* BtnPath;
+    QWidget* PnlCat;
+    QSplitter* Splitter1;
+    QWidget* PnlTree;
+    QLabel* Label13;
+    TListViewEx* List;
+    QWidget* TabSheet2;
+    QLineEdit* EdtFile;
+    QPushButton* BtnCheck;
+    TOutputMemo* Output;
+    QWidget* PnlProg;
+    QProgressBar* Progress;
+    QWidget* Panel1;
+    QPushButton* BtnPref;
+    QLabel* Label3;
+    QLabel* Label2;
+    QPushButton* BtnHalt;
+    QFrame* PnlEditor;
+
+    /// The folder watcher: item updates directly in the shown folder.
+    TShellNotify* Notify;
+
+    /// The custom editor and the double-click action (0 associated editor, 1 custom editor, otherwise check), as
+    /// loaded.
+    QString EditorPath;
+    qint32 DefaultAction = 0;
+    /// What the preferences panel shows: the font button's caption and the slider's position, as loaded.
+    QString FontButtonCaption;
+    qint32 TrackPosition = 0;
+
+    CatalogEngine& Engine() { return *FEngine; }
+    SingleFileCheck& FileCheck() { return *FFileCheck; }
+    TRegistry& Registry() { return *FRegistry; }
+
+    /// The window's handlers.
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    /// Reads the folder named in EdtDir (also the handler of BtnList).
+    void EdtDirDblClick();
+    /// True when the key was Enter: the folder is read and the key goes no further.
+    bool EdtDirKeyPress(const QKeyEvent& key);
+    /// True when the key was Enter: the file is checked and the key goes no further.
+    bool EdtFileKeyPress(const QKeyEvent& key);
+    /// Checks the file named in EdtFile (also the handler of a double click in Output).
+    void BtnCheckClick();
+    /// Ends the program at once; the window is still destroyed on the way out.
+    void BtnHaltClick();
+    /// Opens the maker's web page; whether that worked is not looked at.
+    void Label2Click();
+    /// Paints the whole list again with the new column widths.
+    void ListEndColumnResize(TListViewEx* sender, int columnIndex, int columnWidth);
+    /// The watcher's item-updated handler: checks that file's row again.
+    void NotifyItemUpdated(TShellNotify* Sender, PShellItem PIDL, const QString& Path, bool IsInterrupt);
+
+    /// The folder read of the catalog page, from EdtDir's text as typed.
+    void ReadFolder();
+    /// The single-file check, from EdtFile's text as typed.
+    void CheckSingleFile();
+
+    // What the settings' loading sets.
+    void setConsoleFontName(const QString& name) override;
+    void setConsoleFontSize(qint32 points) override;
+    void setInterfaceFont(const InterfaceFont& font, const QString& buttonCaption) override;
+    void setDefaultAction(qint32 action) override;
+    void setEditorPath(const QString& path) override;
+    void showDefaultAction() override;
+    void setTrackPosition(qint32 position) override;
+    void setYellowThreshold(YellowThreshold threshold) override;
+    void updateCustomEditorItem() override;
+    void setFolderText(const QString& text) override;
+    void appendFolderHistory(const QString& folder) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void bindEvents();
+    void applyTabOrder();
+    /// EdtDir's drop-down list becomes the engine's history; the typed text stays.
+    void refreshHistory();
+    /// Where message boxes go: over the window once it is on screen.
+    QWidget* messageParent();
+    /// Shows the store's notice about a settings file it had to keep aside, once.
+    void showRegistryNotice();
+
+    QStringList FArguments;
+    std::unique_ptr<TRegistry> FRegistry;
+    std::unique_ptr<CatalogEngine> FEngine;
+    std::unique_ptr<SingleFileCheck> FFileCheck;
+    bool FShown = false;
+    bool FDestroyed = false;
 };
 
 #endif // QUILLMARK_WINDOW_MAIN_H

@@ -1,0 +1,708 @@
+#include "window/Main.h"
+
+#include "catalog/CatalogEngine.h"
+#include "catalog/CatalogTestSupport.h"
+#include "catalog/SingleFileCheck.h"
+#include "settings/WindowSettings.h"
+#include "shell/ShellNotify.h"
+#include "window/ListViewEx.h"
+#include "window/OutputMemo.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontInfo>
+#include <QFrame>
+#include <QHeaderView>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <ostream>
+
+static void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+static void PrintTo(const QStringList& list, std::ostream* out)
+{
+    *out << '{';
+    for (qsizetype i = 0; i < list.size(); ++i)
+        *out << (i ? ", " : "") << '"' << list.at(i).toStdString() << '"';
+    *out << '}';
+}
+
+namespace {
+
+// Before anything can read the settings, they point away from the real user's: each test then points them at
+// a folder of its own.
+QTemporaryDir& isolatedConfigHome()
+{
+    static QTemporaryDir home;
+    return home;
+}
+const bool configHomeIsolated = [] {
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(isolatedConfigHome().path()));
+    return true;
+}();
+
+QString corpus(const QString& name)
+{
+    return QDir::cleanPath(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../shared/corpus/")
+                           + name);
+}
+
+/// The rows the corpus expects for its files: file name to status, total, translated, fuzzy, untranslated.
+QHash<QString, QStringList> expectedRows(const QString& tsv)
+{
+    QHash<QString, QStringList> rows;
+    QFile file(corpus(tsv));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return rows;
+    file.readLine();
+    while (!file.atEnd()) {
+        const QStringList fields = QString::fromUtf8(file.readLine()).trimmed().split(QLatin1Char('\t'));
+        if (fields.size() >= 6)
+            rows.insert(fields.at(0), fields.mid(1, 5));
+    }
+    return rows;
+}
+
+/// What msgfmt prints for path, the way the single-file page runs it: found on PATH, standard output and error in
+/// one stream.
+QStringList msgfmtOutput(const QString& path)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    // Through the shell, so that msgfmt names itself as it does when found on PATH.
+    process.start(QStringLiteral("/bin/sh"),
+                  {QStringLiteral("-c"), QStringLiteral("exec msgfmt \"$0\" -v -c -o /dev/null"), path});
+    process.waitForFinished(30000);
+    QStringList lines = QString::fromLocal8Bit(process.readAll()).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+/// The memo shows output: its lines in order, where the beginning of a line may come before the whole line.
+bool showsOutput(const QStringList& memo, const QStringList& output)
+{
+    qsizetype next = 0;
+    for (const QString& line : memo) {
+        if (next < output.size() && line == output.at(next))
+            ++next;
+        else if (next >= output.size() || !output.at(next).startsWith(line))
+            return false;
+    }
+    return next == output.size();
+}
+
+/// Closes every message box as soon as it shows, keeping its title and text, so that a box never waits for a
+/// user.
+class MessageBoxCatcher
+{
+public:
+    struct Box
+    {
+        QString Title;
+        QString Text;
+    };
+
+    MessageBoxCatcher()
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(widget);
+                if (box && box->isVisible()) {
+                    m_boxes.append({box->windowTitle(), box->text()});
+                    box->done(QMessageBox::Ok);
+                }
+            }
+        });
+        m_timer.start();
+    }
+
+    const QList<Box>& boxes() const { return m_boxes; }
+
+private:
+    QTimer m_timer;
+    QList<Box> m_boxes;
+};
+
+class UrlReceiver : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_home.isValid());
+        ASSERT_TRUE(m_work.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.path()));
+    }
+
+    void TearDown() override
+    {
+        m_window.reset();
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(isolatedConfigHome().path()));
+    }
+
+    QString settingsFolder() const { return m_home.filePath(QStringLiteral("Velloran/Quillmark")); }
+    QString settingsFile() const { return settingsFolder() + QStringLiteral("/settings.json"); }
+
+    void writeSettings(const QByteArray& contents)
+    {
+        ASSERT_TRUE(QDir().mkpath(settingsFolder()));
+        writeTextFile(settingsFile(), contents);
+    }
+
+    QJsonObject settings() const
+    {
+        QFile file(settingsFile());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QJsonDocument::fromJson(file.readAll()).object();
+    }
+
+    TFrmMain& openWindow(const QStringList& arguments = {QStringLiteral("quillmark")})
+    {
+        m_window = std::make_unique<TFrmMain>(arguments);
+        return *m_window;
+    }
+
+    TFrmMain& showWindow(const QStringList& arguments = {QStringLiteral("quillmark")})
+    {
+        TFrmMain& window = openWindow(arguments);
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        return window;
+    }
+
+    /// Destroys the window, as the end of the program does.
+    void closeWindow() { m_window.reset(); }
+
+    /// A folder in the work area holding copies of corpus files.
+    QString corpusFolder(const QString& name, const QStringList& files)
+    {
+        const QString folder = m_work.filePath(name);
+        EXPECT_TRUE(QDir().mkpath(folder));
+        for (const QString& file : files)
+            EXPECT_TRUE(QFile::copy(corpus(file), folder + QLatin1Char('/') + QFileInfo(file).fileName()));
+        return folder;
+    }
+
+    static QStringList captions(TFrmMain& window)
+    {
+        QStringList result;
+        for (const CatalogRow& row : window.Engine().Rows().rows())
+            result.append(row.Caption);
+        return result;
+    }
+
+    static QStringList comboItems(const QComboBox& box)
+    {
+        QStringList items;
+        for (int i = 0; i < box.count(); ++i)
+            items.append(box.itemText(i));
+        return items;
+    }
+
+    /// Types text into the folder box over what it holds, then presses Enter.
+    static void typeFolderAndEnter(TFrmMain& window, const QString& folder)
+    {
+        window.Page->setCurrentIndex(0);
+        window.EdtDir->setFocus();
+        window.EdtDir->lineEdit()->selectAll();
+        QTest::keyClicks(window.EdtDir, folder);
+        QTest::keyClick(window.EdtDir, Qt::Key_Return);
+    }
+
+    QTemporaryDir m_home;
+    QTemporaryDir m_work;
+    MessageBoxCatcher m_boxes;
+    std::unique_ptr<TFrmMain> m_window;
+};
+
+TEST_F(MainWindowTest, FirstStartWritesEveryDefaultAndAppliesIt)
+{
+    TFrmMain& window = openWindow();
+
+    const QJsonObject expected{
+        {QStringLiteral("LastDir"), QDir::homePath()},
+        {QStringLiteral("Editor"), DefaultEditor()},
+        {QStringLiteral("Ratio"), 3},
+        {QStringLiteral("Default"), 0},
+        {QStringLiteral("Font"), QStringLiteral("Tahoma")},
+        {QStringLiteral("FontSize"), 8},
+        {QStringLiteral("FontStyle"), QString()},
+    };
+    EXPECT_EQ(settings(), expected);
+    EXPECT_TRUE(m_boxes.boxes().isEmpty());
+
+    EXPECT_EQ(window.EdtDir->currentText(), QDir::homePath());
+    EXPECT_EQ(window.EdtDir->count(), 0);
+    EXPECT_EQ(window.EditorPath, DefaultEditor());
+    EXPECT_EQ(window.DefaultAction, 0);
+    EXPECT_EQ(window.FontButtonCaption, QStringLiteral("Tahoma, 8, Normal"));
+    EXPECT_EQ(window.Engine().FYellowNum, 1);
+    EXPECT_EQ(window.Engine().FYellowDen, 2);
+    EXPECT_EQ(window.font().family(), QStringLiteral("Tahoma"));
+    EXPECT_EQ(window.font().pointSize(), 8);
+    EXPECT_EQ(window.Label2->font(), window.font());
+    EXPECT_EQ(window.Label2->palette().color(QPalette::WindowText), TFrmMain::LinkColour);
+
+    // "Lucida Console" is not installed here: the memo still gets a fixed-pitch font.
+    EXPECT_EQ(window.Output->font().family(), QStringLiteral("Lucida Console"));
+    EXPECT_EQ(window.Output->font().pointSize(), 9);
+    EXPECT_TRUE(QFontInfo(window.Output->font()).fixedPitch());
+}
+
+TEST_F(MainWindowTest, StoredFontsGoToTheWindowAndTheMemoKeepsItsOwn)
+{
+    writeSettings(R"({"Font": "DejaVu Serif", "FontSize": 11, "FontStyle": "bi", "ConsoleFont": "DejaVu Sans Mono",
+                      "ConsoleFontSize": 12})");
+    TFrmMain& window = openWindow();
+
+    EXPECT_EQ(window.FontButtonCaption, QStringLiteral("DejaVu Serif, 11, Bold Italic"));
+    EXPECT_EQ(window.font().family(), QStringLiteral("DejaVu Serif"));
+    EXPECT_TRUE(window.font().bold());
+    EXPECT_TRUE(window.EdtFile->font().italic());
+    EXPECT_TRUE(window.Label2->font().bold());
+    EXPECT_EQ(window.Label2->palette().color(QPalette::WindowText), TFrmMain::LinkColour);
+    EXPECT_EQ(window.Output->font().family(), QStringLiteral("DejaVu Sans Mono"));
+    EXPECT_EQ(window.Output->font().pointSize(), 12);
+    EXPECT_FALSE(window.Output->font().bold());
+    EXPECT_FALSE(window.Output->font().italic());
+}
+
+TEST_F(MainWindowTest, ControlsSitAtTheirPlacesAndFollowTheirAnchors)
+{
+    TFrmMain& window = showWindow();
+    QWidget* client = window.centralWidget();
+
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Quillmark 1.0"));
+    EXPECT_FALSE(window.windowIcon().isNull());
+    ASSERT_EQ(client->size(), QSize(642, 386));
+    EXPECT_EQ(window.Page->geometry(), QRect(3, 5, 635, 346));
+    EXPECT_EQ(window.Page->tabText(0), QStringLiteral("Catalog listing"));
+    EXPECT_EQ(window.Page->tabText(1), QStringLiteral("Single file output"));
+    EXPECT_EQ(window.Page->currentIndex(), 0);
+    EXPECT_EQ(window.Panel1->geometry(), QRect(0, 351, 642, 35));
+    EXPECT_EQ(window.BtnPref->geometry(), QRect(3, 4, 105, 28));
+    EXPECT_EQ(window.BtnPref->text(), QStringLiteral("&Preferences"));
+    EXPECT_EQ(window.Label3->pos(), QPoint(117, 11));
+    EXPECT_EQ(window.Label2->pos(), QPoint(204, 11));
+    EXPECT_EQ(window.Label2->text(), QString::fromLatin1(TFrmMain::WebAddress));
+    EXPECT_EQ(window.BtnHalt->geometry(), QRect(533, 4, 105, 28));
+    EXPECT_EQ(window.BtnHalt->text(), QStringLiteral("&Close"));
+    EXPECT_EQ(window.PnlProg->geometry(), QRect(450, 2, 187, 21));
+    EXPECT_FALSE(window.PnlProg->isVisible());
+    window.PnlProg->show();
+    QApplication::processEvents();
+    EXPECT_EQ(window.Progress->geometry(), QRect(2, 2, 185, 17));
+    window.PnlProg->hide();
+    EXPECT_EQ(window.Progress->maximum(), 100);
+    EXPECT_EQ(window.PnlEditor->geometry(), QRect(115, 72, 412, 209));
+    EXPECT_FALSE(window.PnlEditor->isVisible());
+    EXPECT_FALSE(window.PnlTree->isVisible());
+
+    // The pages' controls keep their distances from the page's edges as laid out for a page of 627 by 317.
+    const QSize sheet = window.TabSheet1->size();
+    const int wider = sheet.width() - 627;
+    const int taller = sheet.height() - 317;
+    EXPECT_EQ(window.EdtDir->geometry().topLeft(), QPoint(0, 6));
+    EXPECT_EQ(window.EdtDir->width(), 520 + wider);
+    EXPECT_EQ(window.BtnList->geometry(), QRect(523 + wider, 5, 81, 23));
+    EXPECT_EQ(window.BtnList->text(), QStringLiteral("&Read folder"));
+    EXPECT_EQ(window.BtnPath->geometry(), QRect(606 + wider, 5, 19, 23));
+    EXPECT_EQ(window.PnlCat->geometry(), QRect(0, 30, 627 + wider, 287 + taller));
+    EXPECT_EQ(window.List->width(), window.PnlCat->width());
+    window.Page->setCurrentIndex(1);
+    QApplication::processEvents();
+    EXPECT_EQ(window.TabSheet2->size(), sheet);
+    EXPECT_EQ(window.BtnCheck->geometry(), QRect(523 + wider, 5, 102, 23));
+    EXPECT_EQ(window.BtnCheck->text(), QStringLiteral("&Check"));
+    EXPECT_EQ(window.Output->geometry(), QRect(0, 30, 626 + wider, 287 + taller));
+    EXPECT_TRUE(window.Output->isReadOnly());
+
+    QHeaderView* header = window.List->header();
+    const QStringList columns{QStringLiteral("File"),        QStringLiteral("Status"),     QStringLiteral("Graph"),
+                              QStringLiteral("Total"),       QStringLiteral("Translated"), QStringLiteral("Fuzzy"),
+                              QStringLiteral("Untranslated")};
+    ASSERT_EQ(header->count(), columns.size());
+    for (int i = 0; i < header->count(); ++i)
+        EXPECT_EQ(window.List->model()->headerData(i, Qt::Horizontal).toString(), columns.at(i));
+    const QList<int> others{70, 100, 50, 50, 50, 50};
+    for (int i = 1; i < header->count(); ++i)
+        EXPECT_EQ(header->sectionSize(i), others.at(i - 1));
+    const int fileColumn = header->sectionSize(0);
+    // The first showing takes 16 pixels off the automatic width.
+    EXPECT_EQ(fileColumn, window.List->viewport()->width() - 370 - 16);
+
+    window.resize(742, 446);
+    QApplication::processEvents();
+    ASSERT_EQ(client->size(), QSize(742, 446));
+    EXPECT_EQ(window.EdtFile->width(), 620 + wider);
+    EXPECT_EQ(window.BtnCheck->x(), 623 + wider);
+    EXPECT_EQ(window.Output->size(), QSize(726 + wider, 347 + taller));
+    EXPECT_EQ(window.PnlProg->geometry(), QRect(550, 2, 187, 21));
+    EXPECT_EQ(window.Panel1->geometry(), QRect(0, 411, 742, 35));
+    EXPECT_EQ(window.BtnPref->geometry(), QRect(3, 4, 105, 28));
+    EXPECT_EQ(window.BtnHalt->geometry(), QRect(633, 4, 105, 28));
+    // Without anchors the panel keeps its size and its centre its relative place.
+    EXPECT_EQ(window.PnlEditor->geometry(), QRect(165, 99, 412, 209));
+    window.Page->setCurrentIndex(0);
+    QApplication::processEvents();
+    EXPECT_EQ(window.EdtDir->width(), 620 + wider);
+    EXPECT_EQ(window.BtnList->x(), 623 + wider);
+    EXPECT_EQ(window.BtnPath->x(), 706 + wider);
+    // Only "File" follows the list's width.
+    EXPECT_EQ(header->sectionSize(0), window.List->viewport()->width() - 370);
+    for (int i = 1; i < header->count(); ++i)
+        EXPECT_EQ(header->sectionSize(i), others.at(i - 1));
+}
+
+TEST_F(MainWindowTest, TabGoesFromTheBottomBarToThePageAndThroughIt)
+{
+    TFrmMain& window = showWindow();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.BtnPref->setFocus(Qt::TabFocusReason);
+    // Where the focus is, by the control that holds it.
+    const auto focused = [&] {
+        QWidget* widget = QApplication::focusWidget();
+        if (widget == window.Page->tabBar())
+            return static_cast<QWidget*>(window.Page);
+        if (widget == window.EdtDir->lineEdit())
+            return static_cast<QWidget*>(window.EdtDir);
+        return widget;
+    };
+    QList<QWidget*> visited;
+    for (int i = 0; i < 7; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.append(focused());
+    }
+    EXPECT_EQ(visited,
+              QList<QWidget*>({window.BtnHalt, window.Page, window.List, window.EdtDir, window.BtnList, window.BtnPath,
+                               window.BtnPref}));
+
+    window.Page->setCurrentIndex(1);
+    window.BtnHalt->setFocus(Qt::TabFocusReason);
+    visited.clear();
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.append(focused());
+    }
+    EXPECT_EQ(visited, QList<QWidget*>({window.Page, window.Output, window.EdtFile, window.BtnCheck}));
+}
+
+TEST_F(MainWindowTest, HistoryLoadsWithoutGapsAndSavesFromTheTop)
+{
+    writeSettings(R"({"LastDir": "/srv/po", "Dir1": "/a", "Dir2": "/b", "Dir5": "/e"})");
+    TFrmMain& window = openWindow();
+    EXPECT_EQ(window.EdtDir->currentText(), QStringLiteral("/srv/po"));
+    EXPECT_EQ(comboItems(*window.EdtDir), QStringList({"/a", "/b", "/e"}));
+    EXPECT_EQ(window.Engine().History, QStringList({"/a", "/b", "/e"}));
+
+    window.EdtDir->setEditText(QStringLiteral("/typed but never read"));
+    closeWindow();
+
+    const QJsonObject stored = settings();
+    EXPECT_EQ(stored.value(QStringLiteral("LastDir")).toString(), QStringLiteral("/typed but never read"));
+    EXPECT_EQ(stored.value(QStringLiteral("Dir1")).toString(), QStringLiteral("/a"));
+    EXPECT_EQ(stored.value(QStringLiteral("Dir2")).toString(), QStringLiteral("/b"));
+    EXPECT_EQ(stored.value(QStringLiteral("Dir3")).toString(), QStringLiteral("/e"));
+    for (int n = 4; n <= 10; ++n)
+        EXPECT_FALSE(stored.contains(QStringLiteral("Dir%1").arg(n))) << n;
+    EXPECT_TRUE(m_boxes.boxes().isEmpty());
+}
+
+TEST_F(MainWindowTest, WronglyTypedValueIsShownAndTheWindowStillOpens)
+{
+    writeSettings(R"({"ConsoleFont": "DejaVu Serif", "FontSize": "8", "LastDir": "/srv/po", "Dir1": "/a"})");
+    TFrmMain& window = openWindow();
+
+    ASSERT_EQ(m_boxes.boxes().size(), 1);
+    EXPECT_EQ(m_boxes.boxes().first().Title, QStringLiteral("Quillmark"));
+    EXPECT_EQ(m_boxes.boxes().first().Text, QStringLiteral("Invalid data type for 'FontSize'"));
+    // What came before the error was applied; the loading ended there.
+    EXPECT_EQ(window.Output->font().family(), QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(window.EdtDir->currentText(), QString());
+    EXPECT_EQ(window.EdtDir->count(), 0);
+
+    window.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, CorruptSettingsFileIsKeptAsideAndTheProgramStarts)
+{
+    const QByteArray broken = "{\"LastDir\": \"/srv/po\", ";
+    writeSettings(broken);
+    TFrmMain& window = showWindow();
+
+    ASSERT_EQ(m_boxes.boxes().size(), 1);
+    EXPECT_EQ(m_boxes.boxes().first().Title, QStringLiteral("Quillmark"));
+    EXPECT_TRUE(m_boxes.boxes().first().Text.contains(QStringLiteral("default settings")))
+        << m_boxes.boxes().first().Text.toStdString();
+    EXPECT_EQ(window.EdtDir->currentText(), QDir::homePath());
+    EXPECT_EQ(settings().value(QStringLiteral("Font")).toString(), QStringLiteral("Tahoma"));
+
+    QStringList keptAside;
+    for (const QFileInfo& info : QDir(settingsFolder()).entryInfoList(QDir::Files | QDir::Hidden)) {
+        QFile file(info.filePath());
+        if (info.fileName() != QLatin1String("settings.json") && file.open(QIODevice::ReadOnly)
+            && file.readAll() == broken)
+            keptAside.append(info.fileName());
+    }
+    EXPECT_EQ(keptAside.size(), 1);
+
+    closeWindow();
+    // Told once.
+    EXPECT_EQ(m_boxes.boxes().size(), 1);
+}
+
+TEST_F(MainWindowTest, ReadingAFolderByTypingAndEnterFillsTheListAndSavesTheFolder)
+{
+    const QString folder = corpusFolder(QStringLiteral("po"),
+                                        {QStringLiteral("thunar/am.po"), QStringLiteral("thunar/ar.po"),
+                                         QStringLiteral("thunar/broken/de-missing-quote.po")});
+    TFrmMain& window = showWindow();
+    QSignalSpy finished(&window.Engine(), &CatalogEngine::queueFinished);
+    QSignalSpy progressShown(&window.Engine(), &CatalogEngine::progressVisibleChanged);
+
+    typeFolderAndEnter(window, folder);
+    ASSERT_TRUE(finished.wait(60000));
+
+    EXPECT_EQ(captions(window), QStringList({"am.po", "ar.po", "de-missing-quote.po"}));
+    QHash<QString, QStringList> expected = expectedRows(QStringLiteral("thunar.expected.tsv"));
+    expected.insert(expectedRows(QStringLiteral("thunar-broken.expected.tsv")));
+    for (const CatalogRow& row : window.Engine().Rows().rows()) {
+        const QStringList shown{row.Texts[0], row.Texts[2], row.Texts[3], row.Texts[4], row.Texts[5]};
+        EXPECT_EQ(shown, expected.value(row.Caption)) << row.Caption.toStdString();
+    }
+    // Enter read the folder and put nothing into the box; the history took the folder.
+    EXPECT_EQ(window.EdtDir->currentText(), folder);
+    EXPECT_EQ(comboItems(*window.EdtDir), QStringList{folder});
+    EXPECT_GE(progressShown.size(), 2);
+    EXPECT_FALSE(window.PnlProg->isVisible());
+    EXPECT_TRUE(window.Notify->Enabled());
+    EXPECT_EQ(window.Notify->RootFolder(), folder + QLatin1Char('/'));
+
+    closeWindow();
+    const QJsonObject stored = settings();
+    EXPECT_EQ(stored.value(QStringLiteral("LastDir")).toString(), folder);
+    EXPECT_EQ(stored.value(QStringLiteral("Dir1")).toString(), folder);
+    EXPECT_FALSE(stored.contains(QStringLiteral("Dir2")));
+    EXPECT_TRUE(m_boxes.boxes().isEmpty());
+}
+
+TEST_F(MainWindowTest, DoubleClickInTheFolderBoxAndTheButtonReadTheFolder)
+{
+    const QString folder = m_work.filePath(QStringLiteral("generated"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    writePoFile(folder + QStringLiteral("/b.po"), 3, 1, 1);
+    writePoFile(folder + QStringLiteral("/a.po"), 5, 0, 0);
+    TFrmMain& window = showWindow();
+    window.EdtDir->setEditText(folder);
+    QSignalSpy finished(&window.Engine(), &CatalogEngine::queueFinished);
+
+    QTest::mouseDClick(window.EdtDir->lineEdit(), Qt::LeftButton);
+    ASSERT_TRUE(finished.wait(30000));
+    EXPECT_EQ(captions(window), QStringList({"a.po", "b.po"}));
+    EXPECT_EQ(window.Engine().Rows().row(1).Texts[CatalogRow::TextStatus], QStringLiteral("60%"));
+
+    writePoFile(folder + QStringLiteral("/c.po"), 1, 0, 0);
+    QTest::mouseClick(window.BtnList, Qt::LeftButton);
+    ASSERT_TRUE(finished.wait(30000));
+    EXPECT_EQ(captions(window), QStringList({"a.po", "b.po", "c.po"}));
+    EXPECT_EQ(comboItems(*window.EdtDir), QStringList{folder});
+}
+
+TEST_F(MainWindowTest, ChangedFileInTheShownFolderIsCheckedAgain)
+{
+    const QString folder = m_work.filePath(QStringLiteral("watched"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    writePoFile(folder + QStringLiteral("/de.po"), 1, 0, 3);
+    TFrmMain& window = showWindow();
+    QSignalSpy finished(&window.Engine(), &CatalogEngine::queueFinished);
+    typeFolderAndEnter(window, folder);
+    ASSERT_TRUE(finished.wait(30000));
+    EXPECT_EQ(window.Engine().Rows().row(0).Texts[CatalogRow::TextStatus], QStringLiteral("25%"));
+
+    QSignalSpy evaluated(&window.Engine(), &CatalogEngine::rowEvaluated);
+    writePoFile(folder + QStringLiteral("/de.po"), 3, 0, 1);
+    ASSERT_TRUE(evaluated.wait(10000));
+    EXPECT_EQ(evaluated.first().at(1).toBool(), true);
+    EXPECT_EQ(window.Engine().Rows().row(0).Texts[CatalogRow::TextStatus], QStringLiteral("75%"));
+    EXPECT_FALSE(window.PnlProg->isVisible());
+}
+
+TEST_F(MainWindowTest, StartedWithDashFChecksTheFileOnTheSecondPage)
+{
+    const QString file = corpusFolder(QStringLiteral("single"), {QStringLiteral("thunar/broken/de-missing-quote.po")})
+        + QStringLiteral("/de-missing-quote.po");
+    TFrmMain& window = showWindow({QStringLiteral("quillmark"), QStringLiteral("-f"), file, QStringLiteral("extra")});
+
+    EXPECT_EQ(window.Page->currentIndex(), 1);
+    EXPECT_EQ(window.EdtFile->text(), file);
+    const QStringList expected = msgfmtOutput(file);
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return showsOutput(window.Output->lines(), expected); }, 30000))
+        << window.Output->toPlainText().toStdString();
+    EXPECT_TRUE(window.Output->toPlainText().contains(QStringLiteral("end-of-line within string")));
+    EXPECT_EQ(window.Engine().Rows().count(), 0);
+}
+
+TEST_F(MainWindowTest, DashFWithoutAFileSaysSoAndOtherSwitchesAreNotRecognised)
+{
+    {
+        TFrmMain& window = showWindow({QStringLiteral("quillmark"), QStringLiteral("-f")});
+        EXPECT_EQ(window.Page->currentIndex(), 1);
+        EXPECT_EQ(window.EdtFile->text(), QString());
+        EXPECT_EQ(window.Output->lines(), QStringList{QStringLiteral("No file specified.")});
+        closeWindow();
+    }
+    for (const QString& other : {QStringLiteral("-F"), QStringLiteral("/f")}) {
+        TFrmMain& window = showWindow({QStringLiteral("quillmark"), other, QStringLiteral("/tmp/x.po")});
+        EXPECT_EQ(window.Page->currentIndex(), 0) << other.toStdString();
+        EXPECT_EQ(window.EdtFile->text(), QString());
+        QTest::qWait(50);
+        EXPECT_TRUE(window.Output->lines().isEmpty());
+        closeWindow();
+    }
+}
+
+TEST_F(MainWindowTest, EnterInTheFileBoxChecksAndInsertsNothingAndADoubleClickChecksAgain)
+{
+    const QString file
+        = corpusFolder(QStringLiteral("single"), {QStringLiteral("thunar/am.po")}) + QStringLiteral("/am.po");
+    const QStringList expected = msgfmtOutput(file);
+    TFrmMain& window = showWindow();
+    window.Page->setCurrentIndex(1);
+    window.EdtFile->setFocus();
+    QTest::keyClicks(window.EdtFile, file);
+
+    QTest::keyClick(window.EdtFile, Qt::Key_Return);
+    EXPECT_EQ(window.EdtFile->text(), file);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return showsOutput(window.Output->lines(), expected); }, 30000))
+        << window.Output->toPlainText().toStdString();
+
+    QTest::mouseDClick(window.Output->viewport(), Qt::LeftButton);
+    // Cleared at once; the output of the new check follows.
+    EXPECT_TRUE(window.Output->lines().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return showsOutput(window.Output->lines(), expected); }, 30000))
+        << window.Output->toPlainText().toStdString();
+
+    QTest::keyClick(window.EdtFile, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(window.EdtFile->text(), file);
+    EXPECT_TRUE(window.Output->lines().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return showsOutput(window.Output->lines(), expected); }, 30000))
+        << window.Output->toPlainText().toStdString();
+    EXPECT_TRUE(m_boxes.boxes().isEmpty());
+}
+
+TEST_F(MainWindowTest, WatcherErrorEndsTheReadInAMessageBox)
+{
+    const QString folder = corpusFolder(QStringLiteral("vanishing"), {QStringLiteral("thunar/am.po")});
+    TFrmMain& window = showWindow();
+    // The folder disappears between the read's look at it and the watcher's turn.
+    auto rearm = window.Engine().OnRearmWatcher;
+    window.Engine().OnRearmWatcher = [&](const QString& shown) {
+        QDir(folder).removeRecursively();
+        rearm(shown);
+    };
+
+    typeFolderAndEnter(window, folder);
+
+    ASSERT_EQ(m_boxes.boxes().size(), 1);
+    EXPECT_EQ(m_boxes.boxes().first().Title, QStringLiteral("Quillmark"));
+    EXPECT_EQ(m_boxes.boxes().first().Text, QStringLiteral("Error setting path: \"%1/\"").arg(folder));
+    EXPECT_EQ(window.Engine().Rows().count(), 0);
+    EXPECT_FALSE(window.Engine().isBusy());
+    EXPECT_FALSE(window.PnlProg->isVisible());
+    EXPECT_EQ(window.Engine().History, QStringList{folder});
+    EXPECT_EQ(window.EdtDir->currentText(), folder);
+}
+
+TEST_F(MainWindowTest, TheLinkLabelOpensTheWebPage)
+{
+    UrlReceiver receiver;
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &receiver, "open");
+    TFrmMain& window = showWindow();
+
+    EXPECT_EQ(window.Label2->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseClick(window.Label2, Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+
+    EXPECT_EQ(receiver.urls, QList<QUrl>{QUrl(QString::fromLatin1(TFrmMain::WebAddress))});
+}
+
+TEST_F(MainWindowTest, CloseDuringACheckEndsTheLoopAtOnceAndStillSavesTheFolders)
+{
+    const QString folder = m_work.filePath(QStringLiteral("many"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (int i = 0; i < 200; ++i)
+        writePoFile(folder + QStringLiteral("/f%1.po").arg(i, 3, 10, QLatin1Char('0')), 50, 5, 5);
+    TFrmMain& window = showWindow();
+    typeFolderAndEnter(window, folder);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Engine().FCheckedCount >= 1; }, 30000));
+
+    QTimer::singleShot(0, window.BtnHalt, [&] { QTest::mouseClick(window.BtnHalt, Qt::LeftButton); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_LT(window.Engine().FCheckedCount, 200);
+    EXPECT_TRUE(window.isVisible());
+
+    closeWindow();
+    const QJsonObject stored = settings();
+    EXPECT_EQ(stored.value(QStringLiteral("LastDir")).toString(), folder);
+    EXPECT_EQ(stored.value(QStringLiteral("Dir1")).toString(), folder);
+}
+
+TEST(OutputMemoTest, KeepsEveryLineEmptyOnesIncludedUntilCleared)
+{
+    TOutputMemo memo;
+    memo.AddLine(QString());
+    memo.AddLine(QStringLiteral("msgfmt: found 1 fatal error"));
+    memo.AddLine(QString());
+    EXPECT_EQ(memo.lines(), QStringList({"", "msgfmt: found 1 fatal error", ""}));
+    EXPECT_EQ(memo.toPlainText(), QStringLiteral("\nmsgfmt: found 1 fatal error\n"));
+
+    memo.Clear();
+    EXPECT_TRUE(memo.lines().isEmpty());
+    memo.AddLine(QStringLiteral("No file specified."));
+    EXPECT_EQ(memo.toPlainText(), QStringLiteral("No file specified."));
+}
+
+} // namespace
+
+#include "MainTest.moc"
