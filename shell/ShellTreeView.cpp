@@ -210,6 +210,16 @@ void TShellTreeView::currentChanged(const QModelIndex& current, const QModelInde
     raise(OnChange, this, QModelIndex(current));
 }
 
+QItemSelectionModel::SelectionFlags TShellTreeView::selectionCommand(const QModelIndex& index,
+                                                                     const QEvent* event) const
+{
+    const QItemSelectionModel::SelectionFlags flags = QTreeView::selectionCommand(index, event);
+    // A Ctrl-click on the selected node would leave no node selected while the current one stays.
+    if (flags & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+        return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    return flags;
+}
+
 void TShellTreeView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     const QPointer<TShellTreeView> alive(this);

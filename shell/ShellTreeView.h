@@ -49,7 +49,8 @@ public:
 
     /// The folder of a node of this tree; empty for none.
     QString pathOf(const QModelIndex& node) const;
-    /// The node of a folder (an absolute, clean path) when it is in the tree now; invalid otherwise.
+    /// The node of an existing folder (an absolute, clean path), made at once when the folder above it has
+    /// not been read yet; invalid for a folder that does not exist or is not shown.
     QModelIndex nodeOf(const QString& folder) const;
     /// Whether a folder has had all its entries read.
     bool isLoaded(const QString& folder) const;
@@ -66,6 +67,8 @@ public:
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -127,6 +127,11 @@ TEST_F(ShellTreeViewTest, ClicksAndDoubleClicksRaiseTheirEventsWithTheFolderUnde
     EXPECT_EQ(tree->Path(), path(QStringLiteral("two")));
     EXPECT_EQ(changes.last(), path(QStringLiteral("two")));
     EXPECT_TRUE(doubleClicks.isEmpty());
+    // Ctrl cannot leave the current node unselected.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      pointOn(*tree, path(QStringLiteral("two"))));
+    EXPECT_EQ(tree->selectionModel()->selectedRows(), QModelIndexList{tree->currentIndex()});
+    EXPECT_EQ(tree->Path(), path(QStringLiteral("two")));
 
     // The first click of a double click selects; the event comes after it.
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, pointOn(*tree, path(QStringLiteral("one"))));
