@@ -106,8 +106,12 @@ QSplitter* FolderTreePanel::createSplitter(QWidget* List, QWidget* parent)
     // A wider window widens the list, not the panel.
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
-    m_splitter = splitter;
     return splitter;
+}
+
+QSplitter* FolderTreePanel::Splitter1() const
+{
+    return qobject_cast<QSplitter*>(parentWidget());
 }
 
 void FolderTreePanel::BtnPathClick()
@@ -126,10 +130,8 @@ void FolderTreePanel::BtnPathClick()
         }
         bindShellTree();
     }
-    setVisible(isHidden());
-    // The splitter's handle follows the panel at once, not at its next layout: both end shown or hidden.
-    if (m_splitter)
-        m_splitter->refresh();
+    // Both end shown or both end hidden, the handle beside the panel.
+    setPanelVisible(isHidden());
 }
 
 void FolderTreePanel::ShellTreeChange(TShellTreeView*, const QModelIndex&)
@@ -148,9 +150,7 @@ void FolderTreePanel::ShellTreeDblClick(TShellTreeView*)
 
 void FolderTreePanel::Label13Click()
 {
-    setVisible(false);
-    if (m_splitter)
-        m_splitter->refresh();
+    setPanelVisible(false);
 }
 
 void FolderTreePanel::FolderRead(const QString& text)
@@ -171,6 +171,13 @@ void FolderTreePanel::bindShellTree()
     m_layout->addWidget(m_shellTree, 1);
     m_shellTree->OnChange = [this](TShellTreeView* Sender, const QModelIndex& Node) { ShellTreeChange(Sender, Node); };
     m_shellTree->OnDblClick = [this](TShellTreeView* Sender) { ShellTreeDblClick(Sender); };
+}
+
+void FolderTreePanel::setPanelVisible(bool visible)
+{
+    setVisible(visible);
+    if (QSplitter* splitter = Splitter1())
+        splitter->refresh();
 }
 
 void FolderTreePanel::reportError(std::exception_ptr error)

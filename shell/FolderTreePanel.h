@@ -52,12 +52,14 @@ public:
 
     /// Makes Splitter1: this panel at the left, List filling the rest, and between them a handle that shows
     /// only while the panel does and resizes both panes live while it is dragged. The caller places the
-    /// returned splitter, which owns the panel and List from then on.
+    /// returned splitter, which owns the panel and List from then on. A splitter of the caller's own serves
+    /// as well: the panel keeps the handle of any splitter it is placed in in step with itself.
     QSplitter* createSplitter(QWidget* List, QWidget* parent = nullptr);
 
     /// The folder tree; null until the first opening, then kept until the panel is destroyed.
     TShellTreeView* ShellTree() const { return m_shellTree; }
-    QSplitter* Splitter1() const { return m_splitter; }
+    /// The splitter the panel lies in; null when it lies in none.
+    QSplitter* Splitter1() const;
     QWidget* Panel2() const { return m_panel2; }
     QLabel* Label12() const { return m_label12; }
     CloseGlyph* Label13() const { return m_label13; }
@@ -90,6 +92,8 @@ public:
 
 private:
     void bindShellTree();
+    /// Shows or hides the panel, and the splitter's handle beside it at once rather than at its next layout.
+    void setPanelVisible(bool visible);
     void reportError(std::exception_ptr error);
 
     QPointer<QComboBox> m_edtDir;
@@ -98,7 +102,6 @@ private:
     QLabel* m_label12 = nullptr;
     CloseGlyph* m_label13 = nullptr;
     TShellTreeView* m_shellTree = nullptr;
-    QSplitter* m_splitter = nullptr;
     ErrorHandler m_errorHandler;
 };
 
