@@ -46,8 +46,8 @@ public:
     static constexpr int PanelWidth = 152;
     static constexpr int HeaderHeight = 22;
 
-    /// EdtDir: the folder box (an editable combo box) whose text the tree selects and is written into; it
-    /// must outlive the panel.
+    /// EdtDir: the folder box (an editable combo box) whose text the tree selects and is written into. When
+    /// it is destroyed first, the panel leaves it alone.
     explicit FolderTreePanel(QComboBox* EdtDir, QWidget* parent = nullptr);
 
     /// Makes Splitter1: this panel at the left, List filling the rest, and between them a handle that shows
