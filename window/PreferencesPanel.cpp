@@ -1,0 +1,342 @@
+#include "window/PreferencesPanel.h"
+
+#include "settings/Registry.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QFontInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QSlider>
+#include <QSortFilterProxyModel>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+/// Hides what is neither a folder nor an executable file while executablesOnly is set.
+class ExecutableFilter : public QSortFilterProxyModel
+{
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+    void setExecutablesOnly(bool on)
+    {
+        if (on == m_executablesOnly)
+            return;
+        m_executablesOnly = on;
+        invalidateFilter();
+    }
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override
+    {
+        if (!m_executablesOnly)
+            return true;
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!files)
+            return true;
+        const QFileInfo info = files->fileInfo(files->index(sourceRow, 0, sourceParent));
+        return info.isDir() || (info.isFile() && info.isExecutable());
+    }
+
+private:
+    bool m_executablesOnly = true;
+};
+
+/// The style of family that is bold and italic as asked, of the weight nearest to regular or bold, without a
+/// stretch in its name when there is a choice; empty when the family has none.
+QString styleNamed(const QString& family, bool bold, bool italic)
+{
+    const int wanted = bold ? QFont::Bold : QFont::Normal;
+    QString best;
+    int bestDistance = 0;
+    for (const QString& style : QFontDatabase::styles(family)) {
+        // QFontDatabase::italic() does not count an oblique style; the font's own style does.
+        const QFont candidate = QFontDatabase::font(family, style, 10);
+        if (candidate.bold() != bold || candidate.italic() != italic)
+            continue;
+        const bool stretched = style.contains(QLatin1String("Condensed"), Qt::CaseInsensitive)
+            || style.contains(QLatin1String("Expanded"), Qt::CaseInsensitive);
+        const int distance = std::abs(candidate.weight() - wanted) * 2 + (stretched ? 1 : 0);
+        if (best.isEmpty() || distance < bestDistance) {
+            best = style;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+QLabel* makeLabel(const QString& text, QWidget* parent, QPoint at, int width = -1)
+{
+    auto* label = new QLabel(text, parent);
+    label->move(at);
+    if (width >= 0) {
+        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        label->resize(width, label->sizeHint().height());
+    }
+    return label;
+}
+
+} // namespace
+
+QFont MakeInterfaceFont(const InterfaceFont& font)
+{
+    QFont qfont(font.Name);
+    if (font.Size > 0)
+        qfont.setPointSize(font.Size);
+    qfont.setBold(font.Bold);
+    qfont.setItalic(font.Italic);
+    return qfont;
+}
+
+InterfaceFont InterfaceFontOf(const QFont& qfont)
+{
+    const int points = qfont.pointSize() > 0 ? qfont.pointSize() : QFontInfo(qfont).pointSize();
+    return {qfont.family(), points, qfont.bold(), qfont.italic()};
+}
+
+void ApplyInterfaceFont(QWidget* window, const QFont& font, QLabel* linkLabel)
+{
+    window->setFont(font);
+    if (!linkLabel)
+        return;
+    linkLabel->setFont(font);
+    QPalette palette = linkLabel->palette();
+    palette.setColor(QPalette::WindowText, LinkLabelColor);
+    palette.setColor(QPalette::Link, LinkLabelColor);
+    linkLabel->setPalette(palette);
+}
+
+void KeepOwnFont(QWidget* widget)
+{
+    QFont font = widget->font();
+    font.setResolveMask(QFont::AllPropertiesResolved);
+    widget->setFont(font);
+}
+
+QString ChooseEditorProgram(QWidget* parent)
+{
+    QFileDialog dialog(parent, QFileDialog::tr("Open"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Programs here carry no extension; the executable bit is what marks them.
+    const QStringList filters{QStringLiteral("Executables (*)"), QStringLiteral("All Files (*)")};
+    dialog.setNameFilters(filters);
+    auto* filter = new ExecutableFilter(&dialog);
+    dialog.setProxyModel(filter);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, filter, [filter, filters](const QString& selected) {
+        filter->setExecutablesOnly(selected == filters.first());
+    });
+    dialog.selectNameFilter(filters.first());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
+}
+
+std::optional<QFont> ChooseInterfaceFont(QWidget* parent, const QFont& initial)
+{
+    // A stored family that is not installed would leave the dialog with no family chosen; it starts from the one
+    // that stands in for it on screen.
+    QFont start = initial;
+    if (!QFontDatabase::hasFamily(initial.family()))
+        start.setFamily(QFontInfo(initial).family());
+    // The dialog picks the style by name and falls back to the family's first one (often an oblique) when the
+    // name is not among them: "Normal" is no style name of many families. Name the style that is meant.
+    if (const QString style = styleNamed(start.family(), start.bold(), start.italic()); !style.isEmpty())
+        start.setStyleName(style);
+    QFontDialog dialog(start, parent);
+    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    // Only bold and italic are kept, so the effects (strike-out, underline) are not offered.
+    for (QCheckBox* effect : dialog.findChildren<QCheckBox*>()) {
+        if (QWidget* group = effect->parentWidget(); group && group != &dialog)
+            group->hide();
+        effect->hide();
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.selectedFont();
+}
+
+PreferencesPanel::PreferencesPanel(PreferencesHost& host, QWidget* parent)
+    : QFrame(parent)
+    , m_host(host)
+    , m_editorDialog(ChooseEditorProgram)
+    , m_fontDialog(ChooseInterfaceFont)
+{
+    setObjectName(QStringLiteral("PnlEditor"));
+    setFrameStyle(QFrame::Panel | QFrame::Raised);
+    // It lies over the pages and must hide what is under it.
+    setAutoFillBackground(true);
+    setGeometry(DesignRect);
+
+    Label5 = makeLabel(QStringLiteral("Preferences"), this, {10, 10});
+    Label4 = makeLabel(QStringLiteral("Custom editor:"), this, {6, 42}, 80);
+    EdtEditor = new QLineEdit(this);
+    EdtEditor->setGeometry(88, 39, 297, 21);
+    Button4 = new QPushButton(QStringLiteral("..."), this);
+    Button4->setGeometry(386, 38, 20, 22);
+    Label1 = makeLabel(QStringLiteral("Double click:"), this, {6, 72}, 80);
+    ComboDbl = new QComboBox(this);
+    ComboDbl->addItems({QStringLiteral("opens in associated editor"), QStringLiteral("opens in custom editor"),
+                        QStringLiteral("checks msgfmt output")});
+    ComboDbl->setGeometry(88, 68, 185, ComboDbl->sizeHint().height());
+    Label11 = makeLabel(QStringLiteral("Interface font:"), this, {6, 101}, 80);
+    BtnFont = new QPushButton(this);
+    BtnFont->setGeometry(88, 95, 184, 25);
+    Label6 = makeLabel(QStringLiteral("Use yellow if translated/all ratio is greater than:"), this, {10, 130});
+    Track = new QSlider(Qt::Horizontal, this);
+    Track->setRange(0, 6);
+    Track->setPageStep(1);
+    Track->setTickPosition(QSlider::TicksBelow);
+    Track->setTickInterval(1);
+    Track->setGeometry(253, 129, 132, 28);
+    const YellowThreshold start = RatioFromPosition(Track->value());
+    Label10 = makeLabel(QStringLiteral("%1/%2").arg(start.Num).arg(start.Den), this, {388, 130});
+    Label9 = makeLabel(QStringLiteral("4/5"), this, {255, 154});
+    Label7 = makeLabel(QStringLiteral("1/2"), this, {312, 154});
+    Label8 = makeLabel(QStringLiteral("1/8"), this, {369, 154});
+    BtnEditor = new QPushButton(QStringLiteral("&Continue"), this);
+    BtnEditor->setGeometry(7, 173, 87, 28);
+
+    Label5->setObjectName(QStringLiteral("Label5"));
+    Label4->setObjectName(QStringLiteral("Label4"));
+    EdtEditor->setObjectName(QStringLiteral("EdtEditor"));
+    Button4->setObjectName(QStringLiteral("Button4"));
+    Label1->setObjectName(QStringLiteral("Label1"));
+    ComboDbl->setObjectName(QStringLiteral("ComboDbl"));
+    Label11->setObjectName(QStringLiteral("Label11"));
+    BtnFont->setObjectName(QStringLiteral("BtnFont"));
+    Label6->setObjectName(QStringLiteral("Label6"));
+    Track->setObjectName(QStringLiteral("Track"));
+    Label10->setObjectName(QStringLiteral("Label10"));
+    Label9->setObjectName(QStringLiteral("Label9"));
+    Label7->setObjectName(QStringLiteral("Label7"));
+    Label8->setObjectName(QStringLiteral("Label8"));
+    BtnEditor->setObjectName(QStringLiteral("BtnEditor"));
+
+    setTabOrder(EdtEditor, BtnEditor);
+    setTabOrder(BtnEditor, Button4);
+    setTabOrder(Button4, ComboDbl);
+    setTabOrder(ComboDbl, Track);
+    setTabOrder(Track, BtnFont);
+
+    EdtEditor->installEventFilter(this);
+    if (parent)
+        parent->installEventFilter(this);
+    hide();
+}
+
+void PreferencesPanel::BtnPrefClick()
+{
+    EdtEditor->setText(m_host.editorPath());
+    show();
+    raise();
+}
+
+void PreferencesPanel::Button4Click()
+{
+    const QString chosen = m_editorDialog(this);
+    if (!chosen.isEmpty())
+        EdtEditor->setText(chosen);
+}
+
+bool PreferencesPanel::EdtEditorKeyPress(int key)
+{
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    BtnEditorClick();
+    return true;
+}
+
+void PreferencesPanel::TrackChange(int position)
+{
+    const YellowThreshold threshold = RatioFromPosition(position);
+    m_host.setYellowThreshold(threshold);
+    Label10->setText(QStringLiteral("%1/%2").arg(threshold.Num).arg(threshold.Den));
+    Label10->adjustSize();
+}
+
+void PreferencesPanel::BtnFontClick()
+{
+    const QFont current = window()->font();
+    InterfaceFont used = InterfaceFontOf(current);
+    if (const std::optional<QFont> chosen = m_fontDialog(this, current)) {
+        used = InterfaceFontOf(*chosen);
+        BtnFont->setText(FontButtonCaption(used));
+        m_host.applyInterfaceFont(MakeInterfaceFont(used));
+    }
+    StoreInterfaceFont(m_host.registry(), used);
+}
+
+void PreferencesPanel::BtnEditorClick()
+{
+    m_host.setEditorPath(EdtEditor->text());
+    m_host.setDefaultAction(ComboDbl->currentIndex());
+    try {
+        StoreContinue(m_host.registry(), EdtEditor->text(), ComboDbl->currentIndex(), Track->value());
+    } catch (...) {
+        // The values already hold; the menu must show them even though they could not all be stored.
+        m_host.MarkDefaultItem();
+        m_host.UpdateCustomEditorItem();
+        throw;
+    }
+    m_host.MarkDefaultItem();
+    hide();
+    m_host.UpdateCustomEditorItem();
+}
+
+void PreferencesPanel::selectDefaultAction(qint32 action)
+{
+    ComboDbl->setCurrentIndex(action >= 0 && action < ComboDbl->count() ? action : -1);
+}
+
+void PreferencesPanel::setTrackPosition(qint32 position)
+{
+    Track->setValue(position);
+}
+
+bool PreferencesPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == EdtEditor && event->type() == QEvent::KeyPress && OnEdtEditorKeyPress)
+        return OnEdtEditorKeyPress(static_cast<QKeyEvent*>(event)->key());
+    if (watched == parent() && event->type() == QEvent::Resize)
+        followParent();
+    return QFrame::eventFilter(watched, event);
+}
+
+void PreferencesPanel::changeEvent(QEvent* event)
+{
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        fitLabels();
+}
+
+void PreferencesPanel::fitLabels()
+{
+    for (QLabel* label : {Label5, Label6, Label10, Label9, Label7, Label8})
+        label->adjustSize();
+    for (QLabel* label : {Label4, Label1, Label11})
+        label->resize(label->width(), label->sizeHint().height());
+}
+
+void PreferencesPanel::followParent()
+{
+    const QWidget* holder = parentWidget();
+    const auto centred = [](int start, int length, int design, int actual) {
+        const double centre = (start + length / 2.0) / design;
+        return static_cast<int>(std::lround(centre * actual - length / 2.0));
+    };
+    move(centred(DesignRect.x(), DesignRect.width(), DesignParentSize.width(), holder->width()),
+         centred(DesignRect.y(), DesignRect.height(), DesignParentSize.height(), holder->height()));
+}
