@@ -25,32 +25,6 @@ std::optional<qint64> integerText(const QString& text)
     return ok ? std::optional<qint64>(value) : std::nullopt;
 }
 
-/// A count as the list's painter reads it: the whole text as a 32-bit decimal integer, 0 when it is none.
-qint64 countOf(const CatalogRow& row, int text)
-{
-    const QByteArray latin = row.Texts.at(static_cast<std::size_t>(text)).toLatin1();
-    const char* first = latin.constData();
-    const char* const last = first + latin.size();
-    // from_chars knows no plus sign.
-    if (last - first > 1 && first[0] == '+' && first[1] != '-')
-        ++first;
-    qint32 value = 0;
-    const auto [end, error] = std::from_chars(first, last, value);
-    return error == std::errc() && end == last ? value : 0;
-}
-
-/// The nearest integer, an exact half going to the even neighbour, whatever rounding mode is set.
-int roundHalfEven(double value)
-{
-    const double down = std::floor(value);
-    const double fraction = value - down;
-    if (fraction < 0.5)
-        return static_cast<int>(down);
-    if (fraction > 0.5)
-        return static_cast<int>(down) + 1;
-    return static_cast<int>(std::fmod(down, 2.0) == 0 ? down : down + 1);
-}
-
 QString tsvField(const QString& text)
 {
     QString field;
@@ -174,31 +148,6 @@ constexpr std::array<bool, ReportTable::ColumnCount> RightAligned = {
 };
 
 } // namespace
-
-ReportBar reportBar(const CatalogRow& row, int width)
-{
-    ReportBar bar;
-    if (row.Texts[CatalogRow::TextStatus].contains(QLatin1String("error"))) {
-        bar.BarKind = ReportBar::Kind::Error;
-        return bar;
-    }
-    const qint64 translated = countOf(row, CatalogRow::TextTranslated);
-    const qint64 fuzzy = countOf(row, CatalogRow::TextFuzzy);
-    const qint64 untranslated = countOf(row, CatalogRow::TextUntranslated);
-    // msgfmt never counts below zero; a row that does has no share to draw.
-    if (translated < 0 || fuzzy < 0 || untranslated < 0)
-        return bar;
-    const qint64 total = translated + fuzzy + untranslated;
-    if (total == 0)
-        return bar;
-    const double n = static_cast<double>(total);
-    bar.BarKind = ReportBar::Kind::Counts;
-    bar.Translated = roundHalfEven(width * (static_cast<double>(translated) / n));
-    const int end = std::min(width, bar.Translated + roundHalfEven(width * (static_cast<double>(fuzzy) / n)));
-    bar.Fuzzy = end - bar.Translated;
-    bar.Untranslated = width - end;
-    return bar;
-}
 
 QString barText(const ReportBar& bar, int width)
 {

@@ -2,6 +2,7 @@
 #define QUILLMARK_REPORT_REPORTFORMAT_H
 
 #include "catalog/CatalogRow.h"
+#include "catalog/RowGraph.h"
 #include "report/ReportOptions.h"
 
 #include <QByteArray>
@@ -12,33 +13,16 @@
 #include <array>
 
 /// The Graph column of a row as the list's painter draws it, in whole cells of a bar width wide.
-struct ReportBar
-{
-    enum class Kind
-    {
-        /// Nothing drawn: a row not checked yet, an "Empty file", or a status that is no count.
-        None,
-        /// One error bar over the whole width: the status names an error.
-        Error,
-        /// Three segments that together fill the width.
-        Counts,
-    };
-    Kind BarKind = Kind::None;
-    int Translated = 0;
-    int Fuzzy = 0;
-    int Untranslated = 0;
-
-    friend bool operator==(const ReportBar&, const ReportBar&) = default;
-};
+using ReportBar = RowGraph;
 
 /// Characters of the bar in the table.
 inline constexpr int ReportBarWidth = 20;
 
-/// The bar of a row at the given width, computed as the painter computes it: a status containing "error"
-/// gives the error bar; otherwise the counts are read from the row's Translated, Fuzzy and Untranslated
-/// texts (a text that is no integer counts 0), the translated and fuzzy segments are their shares of the
-/// width rounded to the nearest integer, halves to even, and the untranslated segment is what remains.
-ReportBar reportBar(const CatalogRow& row, int width);
+/// The bar of a row at the given width, computed as the painter computes it.
+inline ReportBar reportBar(const CatalogRow& row, int width)
+{
+    return rowGraph(row, width);
+}
 /// The bar drawn with '#' translated, '~' fuzzy, '.' untranslated, '!' errors; blanks when there is none.
 QString barText(const ReportBar& bar, int width);
 

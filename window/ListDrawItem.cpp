@@ -4,25 +4,9 @@
 #include <QFontMetrics>
 #include <QPainter>
 
-#include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <system_error>
 #include <utility>
 
 namespace {
-
-// The integer nearest to value, an exact half going to the even neighbour, whatever rounding mode is set.
-double roundHalfToEven(double value)
-{
-    const double down = std::floor(value);
-    const double fraction = value - down;
-    if (fraction < 0.5)
-        return down;
-    if (fraction > 0.5)
-        return down + 1;
-    return std::fmod(down, 2.0) == 0 ? down : down + 1;
-}
 
 // A rectangle given by its edges, right and bottom being one past the last pixel.
 QRect edges(int left, int top, int right, int bottom)
@@ -31,20 +15,6 @@ QRect edges(int left, int top, int right, int bottom)
 }
 
 } // namespace
-
-int textToInt(const QString& text)
-{
-    const QByteArray latin = text.toLatin1();
-    const char* first = latin.constData();
-    const char* const last = first + latin.size();
-    // from_chars knows no plus sign.
-    if (last - first > 1 && first[0] == '+' && first[1] != '-')
-        ++first;
-    int value = 0;
-    const auto [end, error] = std::from_chars(first, last, value);
-    // toLatin1 turns any other character into '?', which is no digit, so such a text gives 0 as well.
-    return error == std::errc() && end == last ? value : 0;
-}
 
 void ListDrawItem(Canvas& canvas, const CatalogRow& item, const QRect& rect, bool selected, const ListLook& look)
 {
@@ -74,24 +44,16 @@ void ListDrawItem(Canvas& canvas, const CatalogRow& item, const QRect& rect, boo
     canvas.textOut(L + S - canvas.textWidth(status) - 5, textTop, status);
 
     const int G = w(2);
-    if (status.contains(QLatin1String("error"))) {
+    const RowGraph graph = rowGraph(item, G);
+    if (graph.BarKind == RowGraph::Kind::Error) {
         canvas.setPenColor(GraphColors::Error);
         canvas.setBrushColor(GraphColors::Error);
         canvas.rectangle(edges(L + S, T + 1, L + S + G, B - 1));
         return;
     }
-
-    const qint64 tr = textToInt(text(CatalogRow::TextTranslated));
-    const qint64 fu = textToInt(text(CatalogRow::TextFuzzy));
-    const qint64 un = textToInt(text(CatalogRow::TextUntranslated));
-    const qint64 n = tr + fu + un;
-    // Shares of negative counts mean nothing and could sum to 0; the check never writes such counts.
-    if (n > 0 && tr >= 0 && fu >= 0 && un >= 0) {
-        const double total = static_cast<double>(n);
-        const int a = static_cast<int>(roundHalfToEven(G * (static_cast<double>(tr) / total)));
-        // Two halves rounded up can pass the column's edge by a pixel when nothing is untranslated; the bar stays
-        // inside its column.
-        const int e = std::min(G, a + static_cast<int>(roundHalfToEven(G * (static_cast<double>(fu) / total))));
+    if (graph.BarKind == RowGraph::Kind::Counts) {
+        const int a = graph.Translated;
+        const int e = a + graph.Fuzzy;
         canvas.setPenColor(GraphColors::Translated);
         canvas.setBrushColor(GraphColors::Translated);
         canvas.rectangle(edges(L + S, T + 1, L + S + a, B - 1));

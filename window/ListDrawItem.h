@@ -2,6 +2,7 @@
 #define QUILLMARK_WINDOW_LISTDRAWITEM_H
 
 #include "catalog/CatalogRow.h"
+#include "catalog/RowGraph.h"
 
 #include <QColor>
 #include <QFont>
@@ -89,8 +90,5 @@ struct ListLook
 /// when the list is scrolled sideways, and it spans all columns. selected tells whether the row is shown
 /// selected.
 void ListDrawItem(Canvas& canvas, const CatalogRow& item, const QRect& rect, bool selected, const ListLook& look);
-
-/// The whole text as a signed decimal 32-bit integer; 0 for an empty text, anything else, or a number beyond 32 bits.
-int textToInt(const QString& text);
 
 #endif // QUILLMARK_WINDOW_LISTDRAWITEM_H
