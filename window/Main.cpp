@@ -87,8 +87,9 @@ TFrmMain::TFrmMain(const QStringList& arguments, QWidget* parent)
 TFrmMain::~TFrmMain()
 {
     FormDestroy();
-    // The single-file check writes into Output, and the list shows the engine's rows: both go before the
-    // controls do.
+    // The runners' handlers reach the checks through this window: they stop first. The single-file check writes
+    // into Output, and the list shows the engine's rows: both go before the controls do.
+    FFileCheck->FileRunner.Stop();
     FFileCheck.reset();
     List->setModel(nullptr);
     FEngine.reset();
@@ -219,6 +220,15 @@ void TFrmMain::bindEvents()
     };
     Notify->setErrorHandler(
         [this](TShellNotify*, std::exception_ptr error) { showApplicationError(messageParent(), error); });
+    // The catalog and the single-file check do the work; the window's handlers hand it to them.
+    engine->ListRunner.OnNewLine = [this](TCommandRunner* sender, const QByteArray& line, TOutputType type) {
+        ListRunnerNewLine(sender, line, type);
+    };
+    engine->ListRunner.OnTerminated = [this](TCommandRunner* sender) { ListRunnerTerminated(sender); };
+    FFileCheck->FileRunner.OnNewLine = [this](TCommandRunner* sender, const QByteArray& line, TOutputType type) {
+        FileRunnerNewLine(sender, line, type);
+    };
+
     engine->OnRearmWatcher = [this](const QString& folder) {
         Notify->setEnabled(false);
         Notify->setRootFolder(folder);
@@ -319,6 +329,21 @@ void TFrmMain::ListEndColumnResize(TListViewEx*, int, int)
 {
     // The painter places every text from the column widths, so every row changes.
     List->invalidate();
+}
+
+void TFrmMain::ListRunnerNewLine(TCommandRunner* Sender, const QByteArray& NewLine, TOutputType OutputType)
+{
+    FEngine->ListRunnerNewLine(Sender, NewLine, OutputType);
+}
+
+void TFrmMain::ListRunnerTerminated(TCommandRunner* Sender)
+{
+    FEngine->ListRunnerTerminated(Sender);
+}
+
+void TFrmMain::FileRunnerNewLine(TCommandRunner* Sender, const QByteArray& NewLine, TOutputType OutputType)
+{
+    FFileCheck->FileRunnerNewLine(Sender, NewLine, OutputType);
 }
 
 void TFrmMain::NotifyItemUpdated(TShellNotify*, PShellItem, const QString& Path, bool)

@@ -1,6 +1,7 @@
 #ifndef QUILLMARK_WINDOW_MAIN_H
 #define QUILLMARK_WINDOW_MAIN_H
 
+#include "runner/CommandRunner.h"
 #include "settings/WindowSettings.h"
 #include "shell/ShellItem.h"
 
@@ -110,6 +111,11 @@ public:
     void Label2Click();
     /// Paints the whole list again with the new column widths.
     void ListEndColumnResize(TListViewEx* sender, int columnIndex, int columnWidth);
+    /// The runners' handlers, called on their reader threads: the catalog keeps the line, evaluates the ended check
+    /// and goes on; the single-file page appends the line to Output.
+    void ListRunnerNewLine(TCommandRunner* Sender, const QByteArray& NewLine, TOutputType OutputType);
+    void ListRunnerTerminated(TCommandRunner* Sender);
+    void FileRunnerNewLine(TCommandRunner* Sender, const QByteArray& NewLine, TOutputType OutputType);
     /// The watcher's item-updated handler: checks that file's row again.
     void NotifyItemUpdated(TShellNotify* Sender, PShellItem PIDL, const QString& Path, bool IsInterrupt);
 
