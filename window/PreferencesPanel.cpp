@@ -18,6 +18,7 @@
 #include <QSlider>
 #include <QSortFilterProxyModel>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -76,16 +77,17 @@ QString styleNamed(const QString& family, bool bold, bool italic)
     return best;
 }
 
-QLabel* makeLabel(const QString& text, QWidget* parent, QPoint at, int width = -1)
+QLabel* makeLabel(const QString& text, QWidget* parent, QPoint at, Qt::Alignment alignment = Qt::AlignLeft)
 {
     auto* label = new QLabel(text, parent);
     label->move(at);
-    if (width >= 0) {
-        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
-        label->resize(width, label->sizeHint().height());
-    }
+    label->setAlignment(alignment | Qt::AlignTop);
     return label;
 }
+
+/// Right edge of the labels right-aligned before the controls, and the width they are laid out with.
+constexpr int CaptionRight = 86;
+constexpr int CaptionWidth = 80;
 
 } // namespace
 
@@ -181,17 +183,17 @@ PreferencesPanel::PreferencesPanel(PreferencesHost& host, QWidget* parent)
     setGeometry(DesignRect);
 
     Label5 = makeLabel(QStringLiteral("Preferences"), this, {10, 10});
-    Label4 = makeLabel(QStringLiteral("Custom editor:"), this, {6, 42}, 80);
+    Label4 = makeLabel(QStringLiteral("Custom editor:"), this, {6, 42}, Qt::AlignRight);
     EdtEditor = new QLineEdit(this);
     EdtEditor->setGeometry(88, 39, 297, 21);
     Button4 = new QPushButton(QStringLiteral("..."), this);
     Button4->setGeometry(386, 38, 20, 22);
-    Label1 = makeLabel(QStringLiteral("Double click:"), this, {6, 72}, 80);
+    Label1 = makeLabel(QStringLiteral("Double click:"), this, {6, 72}, Qt::AlignRight);
     ComboDbl = new QComboBox(this);
     ComboDbl->addItems({QStringLiteral("opens in associated editor"), QStringLiteral("opens in custom editor"),
                         QStringLiteral("checks msgfmt output")});
     ComboDbl->setGeometry(88, 68, 185, ComboDbl->sizeHint().height());
-    Label11 = makeLabel(QStringLiteral("Interface font:"), this, {6, 101}, 80);
+    Label11 = makeLabel(QStringLiteral("Interface font:"), this, {6, 101}, Qt::AlignRight);
     BtnFont = new QPushButton(this);
     BtnFont->setGeometry(88, 95, 184, 25);
     Label6 = makeLabel(QStringLiteral("Use yellow if translated/all ratio is greater than:"), this, {10, 130});
@@ -225,13 +227,15 @@ PreferencesPanel::PreferencesPanel(PreferencesHost& host, QWidget* parent)
     Label8->setObjectName(QStringLiteral("Label8"));
     BtnEditor->setObjectName(QStringLiteral("BtnEditor"));
 
+    Label6->setWordWrap(true);
+    fitLabels();
+
     setTabOrder(EdtEditor, BtnEditor);
     setTabOrder(BtnEditor, Button4);
     setTabOrder(Button4, ComboDbl);
     setTabOrder(ComboDbl, Track);
     setTabOrder(Track, BtnFont);
 
-    EdtEditor->installEventFilter(this);
     if (parent)
         parent->installEventFilter(this);
     hide();
@@ -251,9 +255,9 @@ void PreferencesPanel::Button4Click()
         EdtEditor->setText(chosen);
 }
 
-bool PreferencesPanel::EdtEditorKeyPress(int key)
+bool PreferencesPanel::EdtEditorKeyPress(const QKeyEvent& key)
 {
-    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+    if (key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter)
         return false;
     BtnEditorClick();
     return true;
@@ -308,8 +312,6 @@ void PreferencesPanel::setTrackPosition(qint32 position)
 
 bool PreferencesPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == EdtEditor && event->type() == QEvent::KeyPress && OnEdtEditorKeyPress)
-        return OnEdtEditorKeyPress(static_cast<QKeyEvent*>(event)->key());
     if (watched == parent() && event->type() == QEvent::Resize)
         followParent();
     return QFrame::eventFilter(watched, event);
@@ -324,10 +326,18 @@ void PreferencesPanel::changeEvent(QEvent* event)
 
 void PreferencesPanel::fitLabels()
 {
-    for (QLabel* label : {Label5, Label6, Label10, Label9, Label7, Label8})
+    for (QLabel* label : {Label5, Label10, Label9, Label7, Label8})
         label->adjustSize();
-    for (QLabel* label : {Label4, Label1, Label11})
-        label->resize(label->width(), label->sizeHint().height());
+    // The captions before the controls keep their right edge; a font wider than the one they were laid out for
+    // makes them grow to the left rather than lose letters.
+    for (QLabel* label : {Label4, Label1, Label11}) {
+        const int left = std::max(2, CaptionRight - std::max(CaptionWidth, label->sizeHint().width()));
+        label->setGeometry(left, label->y(), CaptionRight - left, label->sizeHint().height());
+    }
+    // The slider's caption ends before the slider, on a second line if the font needs it.
+    const int room = Track->x() - 2 - Label6->x();
+    const int width = std::min(room, Label6->sizeHint().width());
+    Label6->resize(width, Label6->heightForWidth(width));
 }
 
 void PreferencesPanel::followParent()

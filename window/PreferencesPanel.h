@@ -48,7 +48,7 @@ public:
 };
 
 /// The colour of the link label, which a font change must not take away: red 81, green 109, blue 145.
-inline const QColor LinkLabelColor(81, 109, 145);
+inline constexpr QColor LinkLabelColor{81, 109, 145};
 
 /// The font the interface uses for font: its name, size in points, bold and italic, nothing else.
 QFont MakeInterfaceFont(const InterfaceFont& font);
@@ -95,8 +95,9 @@ public:
     void BtnPrefClick();
     /// Browse for the editor program; a confirmed choice goes into EdtEditor, nothing is stored.
     void Button4Click();
-    /// A key typed in EdtEditor: Enter (either key) acts as Continue. True when the key is consumed.
-    bool EdtEditorKeyPress(int key);
+    /// A key pressed in EdtEditor: Enter (either key) acts as Continue and goes no further (true); other keys are
+    /// typed as usual (false).
+    bool EdtEditorKeyPress(const QKeyEvent& key);
     /// The slider is at position: the threshold takes effect at once and Label10 shows it. Nothing is stored.
     void TrackChange(int position);
     /// Choose the interface font, starting from the window's font. Confirmed, it goes on BtnFont's caption and
@@ -114,9 +115,6 @@ public:
     /// Replace the dialogs, for tests that must not block.
     void setEditorDialog(EditorDialog dialog) { m_editorDialog = std::move(dialog); }
     void setFontDialog(FontDialog dialog) { m_fontDialog = std::move(dialog); }
-
-    /// Every key pressed in EdtEditor is handed here first; a true result consumes it. Unset, keys are typed.
-    std::function<bool(int key)> OnEdtEditorKeyPress;
 
     QLabel* Label5;
     QLabel* Label4;

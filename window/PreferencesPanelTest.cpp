@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -25,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -56,7 +58,14 @@ public:
         QObject::connect(PnlEditor->BtnEditor, &QPushButton::clicked, this, [this] { PnlEditor->BtnEditorClick(); });
         QObject::connect(PnlEditor->Track, &QSlider::valueChanged, this,
                          [this](int position) { PnlEditor->TrackChange(position); });
-        PnlEditor->OnEdtEditorKeyPress = [this](int key) { return PnlEditor->EdtEditorKeyPress(key); };
+        PnlEditor->EdtEditor->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == PnlEditor->EdtEditor && event->type() == QEvent::KeyPress)
+            return PnlEditor->EdtEditorKeyPress(*static_cast<QKeyEvent*>(event));
+        return QWidget::eventFilter(watched, event);
     }
 
     TRegistry& registry() override { return registryStore; }
@@ -189,8 +198,13 @@ TEST_F(PreferencesPanelTest, ChosenFontTakesEffectIsShownAndStored)
     // The link label takes the font but keeps its colour.
     EXPECT_TRUE(window->Label2->font().italic());
     EXPECT_EQ(window->Label2->palette().color(QPalette::WindowText), QColor(81, 109, 145));
-    // A label stays wide enough for its text in the new font.
-    EXPECT_GE(panel->Label6->width(), QFontMetrics(panel->Label6->font()).horizontalAdvance(panel->Label6->text()));
+    // Labels fit their texts in the new font without running under the controls beside them.
+    EXPECT_LE(panel->Label6->geometry().right(), panel->Track->x());
+    EXPECT_GE(panel->Label6->height(), panel->Label6->heightForWidth(panel->Label6->width()));
+    // A caption before a control grows to the left as far as the panel's border allows.
+    EXPECT_GE(panel->Label4->width(),
+              std::min(84, QFontMetrics(panel->Label4->font()).horizontalAdvance(panel->Label4->text())));
+    EXPECT_EQ(panel->Label4->geometry().right() + 1, 86);
 
     chosen.setBold(true);
     QTest::mouseClick(panel->BtnFont, Qt::LeftButton);
