@@ -37,7 +37,8 @@ bool isErrorLine(const QByteArray& line)
 bool isFolder(const QString& path)
 {
     struct stat info {};
-    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+    // A NUL would end the path early for stat, which would then test another folder.
+    return !path.isEmpty() && !path.contains(QChar(0)) && ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool hasPoSuffix(const char* name)

@@ -96,7 +96,12 @@ void TShellNotify::setInterruptOptions(TShellInterruptOptions value)
 
 void TShellNotify::setRootFolder(const QString& value)
 {
-    if (value.compare(FRootFolder, Qt::CaseInsensitive) == 0)
+    // Special-folder names are one name in any letter case; paths are not, on a file system that tells
+    // /x/po from /x/PO, and taking them as equal would leave the watch on the wrong folder.
+    const bool sameName = isSpecialFolderName(value) && isSpecialFolderName(FRootFolder)
+        ? value.compare(FRootFolder, Qt::CaseInsensitive) == 0
+        : value == FRootFolder;
+    if (sameName)
         return;
 
     QString resolved;

@@ -232,7 +232,7 @@ TEST_F(ShellNotifyRegistration, PropertyChangesReregisterWhileEnabledAndAreOnlyS
     notify.setHandledEvents({snItemCreated});
     notify.setWatchChildren(false);
     notify.setInterruptOptions({ioAcceptInterrupts, ioAcceptNonInterrupts});
-    notify.setRootFolder(folder.toUpper());
+    notify.setRootFolder(folder);
     EXPECT_EQ(notify.Registration().Id, id) << "an unchanged value registered again";
 
     notify.setHandledEvents({snItemUpdated, snItemDeleted});
@@ -311,7 +311,7 @@ TEST_F(ShellNotifyRegistration, RootFolderThatCannotBeResolvedRaisesAndChangesNo
     expectRejected(QStringLiteral("SFCONTROLPANEL"), "Error setting path: \"SFCONTROLPANEL\"");
 }
 
-TEST_F(ShellNotifyRegistration, RootFolderComparesIgnoringCaseAndAcceptsFiles)
+TEST_F(ShellNotifyRegistration, RootFolderComparesNamesIgnoringCasePathsExactlyAndAcceptsFiles)
 {
     notify.setWatchChildren(false); // not the whole desktop
     // Right after construction the same name in other letters resolves nothing.
@@ -322,11 +322,20 @@ TEST_F(ShellNotifyRegistration, RootFolderComparesIgnoringCaseAndAcceptsFiles)
     notify.setRootFolder(folder);
     notify.setEnabled(true);
     const quint32 id = notify.Registration().Id;
-    // Another folder on this case-sensitive system, but the same text ignoring case: nothing happens, not
-    // even the failure to resolve it.
-    EXPECT_NO_THROW(notify.setRootFolder(folder.toUpper()));
-    EXPECT_EQ(notify.RootFolder(), folder);
+    // The same path again changes nothing.
+    notify.setRootFolder(folder);
     EXPECT_EQ(notify.Registration().Id, id);
+    // On this case-sensitive system the same text in other letters is another folder, and the watch moves.
+    const QString other = folder.left(folder.lastIndexOf(QLatin1Char('/')) + 1)
+        + folder.mid(folder.lastIndexOf(QLatin1Char('/')) + 1).toUpper();
+    ASSERT_NE(other, folder);
+    ASSERT_TRUE(QDir().mkpath(other));
+    notify.setRootFolder(other);
+    EXPECT_EQ(notify.RootFolder(), other);
+    EXPECT_EQ(notify.RootItem().ParsingName, other);
+    EXPECT_TRUE(notify.Enabled());
+    EXPECT_NE(notify.Registration().Id, id);
+    notify.setRootFolder(folder);
 
     QFile file(folder + QStringLiteral("/de.po"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
