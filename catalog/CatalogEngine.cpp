@@ -21,8 +21,7 @@ public:
     explicit CheckNextEvent(quint64 generation)
         : QEvent(static_cast<QEvent::Type>(CatalogEngine::WM_CHECKNEXT))
         , m_generation(generation)
-    {
-    }
+    { }
     quint64 generation() const { return m_generation; }
 
 private:
@@ -36,9 +35,12 @@ bool isErrorLine(const QByteArray& line)
 
 bool isFolder(const QString& path)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     // A NUL would end the path early for stat, which would then test another folder.
-    return !path.isEmpty() && !path.contains(QChar(0)) && ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+    return !path.isEmpty() && !path.contains(QChar(0)) && ::stat(QFile::encodeName(path).constData(), &info) == 0
+        && S_ISDIR(info.st_mode);
 }
 
 bool hasPoSuffix(const char* name)
@@ -60,9 +62,8 @@ CatalogEngine::CatalogEngine(QObject* parent)
         ListRunnerNewLine(sender, line, type);
     };
     ListRunner.OnTerminated = [this](TCommandRunner* sender) { ListRunnerTerminated(sender); };
-    ListRunner.OnStartError = [this](TCommandRunner* sender, const QString& message) {
-        ListRunnerStartError(sender, message);
-    };
+    ListRunner.OnStartError
+        = [this](TCommandRunner* sender, const QString& message) { ListRunnerStartError(sender, message); };
 }
 
 CatalogEngine::~CatalogEngine()

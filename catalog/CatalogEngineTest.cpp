@@ -27,12 +27,13 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         ASSERT_FALSE(realMsgfmt().isEmpty()) << "msgfmt is not installed";
-        QObject::connect(&engine, &CatalogEngine::rowEvaluated,
-            [this](int index, bool recheck) { evaluations.append({index, recheck}); });
+        QObject::connect(&engine, &CatalogEngine::rowEvaluated, [this](int index, bool recheck) {
+            evaluations.append({index, recheck});
+        });
         QObject::connect(&engine, &CatalogEngine::progressPositionChanged,
-            [this](int position) { positions.append(position); });
+                         [this](int position) { positions.append(position); });
         QObject::connect(&engine, &CatalogEngine::progressVisibleChanged,
-            [this](bool visible) { visibility.append(visible); });
+                         [this](bool visible) { visibility.append(visible); });
         QObject::connect(&engine, &CatalogEngine::queueFinished, [this] { ++finished; });
     }
 
@@ -223,7 +224,7 @@ TEST_F(CatalogEngineTest, AProgramThatCannotStartShowsInEveryRowAndTheQueueGoesO
     ASSERT_EQ(engine.Rows().count(), 2);
     for (const CatalogRow& row : engine.Rows().rows()) {
         EXPECT_EQ(row.Texts[CatalogRow::TextStatus],
-            QStringLiteral("msgfmt \"%1\" -v -c -o /dev/null doesn't exist.").arg(po + "/" + row.Caption));
+                  QStringLiteral("msgfmt \"%1\" -v -c -o /dev/null doesn't exist.").arg(po + "/" + row.Caption));
         EXPECT_EQ(row.StateIcon, CatalogRow::IconErrors);
     }
     EXPECT_FALSE(engine.ProgressVisible());
@@ -333,13 +334,12 @@ TEST_F(CatalogEngineTest, AnErrorLineIsNotReplacedByALaterStatisticsLine)
     EXPECT_EQ(CatalogEngine::rememberLine("", "1 translated message."), "1 translated message.");
     EXPECT_EQ(CatalogEngine::rememberLine("1 translated message.", ""), "1 translated message.");
     EXPECT_EQ(CatalogEngine::rememberLine("msgfmt: found 1 fatal error", "1081 translated messages."),
-        "msgfmt: found 1 fatal error");
+              "msgfmt: found 1 fatal error");
     EXPECT_EQ(CatalogEngine::rememberLine("x: too many errors, aborting", "1 translated message."),
-        "x: too many errors, aborting");
+              "x: too many errors, aborting");
     EXPECT_EQ(CatalogEngine::rememberLine("msgfmt: found 1 fatal error", "msgfmt: found 3 fatal errors"),
-        "msgfmt: found 3 fatal errors");
-    EXPECT_EQ(CatalogEngine::rememberLine("found 1 Fatal Error", "2 translated messages."),
-        "2 translated messages.");
+              "msgfmt: found 3 fatal errors");
+    EXPECT_EQ(CatalogEngine::rememberLine("found 1 Fatal Error", "2 translated messages."), "2 translated messages.");
 }
 
 /// The rows of a corpus folder, read through the engine, against the rows computed apart from it.
@@ -380,9 +380,9 @@ TEST_F(CatalogEngineTest, GivesTheCorpusRowsWhateverTheUsersLanguage)
     qputenv("LANGUAGE", "de");
     qputenv("LANG", "de_DE.UTF-8");
     expectCorpusRows(engine, QStringLiteral(QUILLMARK_CORPUS "/thunar"),
-        QStringLiteral(QUILLMARK_CORPUS "/thunar.expected.tsv"));
+                     QStringLiteral(QUILLMARK_CORPUS "/thunar.expected.tsv"));
     expectCorpusRows(engine, QStringLiteral(QUILLMARK_CORPUS "/thunar/broken"),
-        QStringLiteral(QUILLMARK_CORPUS "/thunar-broken.expected.tsv"));
+                     QStringLiteral(QUILLMARK_CORPUS "/thunar-broken.expected.tsv"));
     qputenv("LANGUAGE", language);
     qputenv("LANG", lang);
 }
@@ -442,8 +442,8 @@ TEST_F(CatalogEngineTest, StressReadsAndChangesAtRandomMoments)
     ASSERT_TRUE(QTest::qWaitFor([&] { return current.size() == 7; }, 20000)) << current.size();
     waitIdle();
     QTest::qWait(50);
-    EXPECT_EQ(current, QList<Evaluation>({{0, false}, {1, false}, {2, false}, {3, false}, {4, false}, {5, false},
-                           {0, true}}));
+    EXPECT_EQ(current,
+              QList<Evaluation>({{0, false}, {1, false}, {2, false}, {3, false}, {4, false}, {5, false}, {0, true}}));
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(engine.Rows().row(i).Texts[CatalogRow::TextTranslated], QString::number(i + 1));
 }

@@ -14,8 +14,7 @@ const char* const ColumnCaptions[CatalogModel::ColumnCount] = {
 
 CatalogModel::CatalogModel(QObject* parent)
     : QAbstractTableModel(parent)
-{
-}
+{ }
 
 int CatalogModel::rowCount(const QModelIndex& parent) const
 {

@@ -58,7 +58,7 @@ TEST(CatalogModelTest, SetRowChangesTextsAndIconButNotTheCaption)
     EXPECT_EQ(model.data(model.index(1, 1)).toString(), "50%");
     EXPECT_EQ(model.data(model.index(1, 3)).toString(), "4");
     EXPECT_EQ(model.data(model.index(1, 5), CatalogModel::RowRole).value<CatalogRow>().StateIcon,
-        CatalogRow::IconAtOrBelowThreshold);
+              CatalogRow::IconAtOrBelowThreshold);
 
     // The same values again repaint nothing.
     model.setRow(1, row);

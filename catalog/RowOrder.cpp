@@ -45,10 +45,19 @@ int primaryWeight(QChar c)
     return 0x200 + u;
 }
 
-bool isUpperAscii(QChar c) { return c.unicode() >= 'A' && c.unicode() <= 'Z'; }
-bool isLowerAscii(QChar c) { return c.unicode() >= 'a' && c.unicode() <= 'z'; }
+bool isUpperAscii(QChar c)
+{
+    return c.unicode() >= 'A' && c.unicode() <= 'Z';
+}
+bool isLowerAscii(QChar c)
+{
+    return c.unicode() >= 'a' && c.unicode() <= 'z';
+}
 
-int sign(int value) { return (value > 0) - (value < 0); }
+int sign(int value)
+{
+    return (value > 0) - (value < 0);
+}
 
 } // namespace
 

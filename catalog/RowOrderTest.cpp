@@ -15,7 +15,7 @@ namespace {
 QStringList sorted(QStringList names)
 {
     std::stable_sort(names.begin(), names.end(),
-        [](const QString& a, const QString& b) { return compareRowCaptions(a, b) < 0; });
+                     [](const QString& a, const QString& b) { return compareRowCaptions(a, b) < 0; });
     return names;
 }
 
@@ -32,7 +32,8 @@ TEST(RowOrderTest, GivesTheWordSortOrder)
         {{"pt_BR.po", "pt.po"}, {"pt.po", "pt_BR.po"}},
         {{"aB.po", "ab.po", "Ab.po"}, {"ab.po", "aB.po", "Ab.po"}},
         // Symbols before digits before letters, in the symbols' own order.
-        {{"a.po", "1.po", "_.po", "~.po", "+.po", " .po", "!.po"}, {" .po", "!.po", "_.po", "~.po", "+.po", "1.po", "a.po"}},
+        {{"a.po", "1.po", "_.po", "~.po", "+.po", " .po", "!.po"},
+         {" .po", "!.po", "_.po", "~.po", "+.po", "1.po", "a.po"}},
         {{"9", "10", "1"}, {"1", "10", "9"}},
         // Hyphens and apostrophes only break a final tie.
         {{"co-op", "coop", "cop", "con"}, {"con", "coop", "co-op", "cop"}},
@@ -52,8 +53,9 @@ TEST(RowOrderTest, GivesTheWordSortOrder)
 
 TEST(RowOrderTest, IsAConsistentTotalOrder)
 {
-    const QStringList names = {"", "a", "A", "a-", "-a", "'a", "ab", "aB", "Ab", "AB", "a b", "a_b", "a.b", "a1",
-        "a10", "a9", "é", "ü", "zz", "z-z", "z'z", "Z", "[x]", "{x}", "x~", "x+", "x=", "=", "\t", "co-op", "coop"};
+    const QStringList names
+        = {"",  "a", "A",  "a-",  "-a",  "'a", "ab",  "aB",  "Ab", "AB", "a b", "a_b", "a.b", "a1",    "a10", "a9",
+           "é", "ü", "zz", "z-z", "z'z", "Z",  "[x]", "{x}", "x~", "x+", "x=",  "=",   "\t",  "co-op", "coop"};
     for (const QString& a : names) {
         EXPECT_EQ(compareRowCaptions(a, a), 0) << a.toStdString();
         for (const QString& b : names) {
