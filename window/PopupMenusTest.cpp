@@ -314,12 +314,4 @@ TEST_F(PopupMenusTest, CustomEditorItemNamesAProgramAndShowsItsIcon)
     EXPECT_EQ(menus->mainImages().at(PopupMenus::ImagePencil), Images::pencilImage());
 }
 
-TEST_F(PopupMenusTest, FolderPartForTheFolderBox)
-{
-    EXPECT_EQ(FolderPartOf(QStringLiteral("/home/user/po/de.po")), QStringLiteral("/home/user/po/"));
-    EXPECT_EQ(FolderPartOf(QStringLiteral("/de.po")), QStringLiteral("/"));
-    EXPECT_EQ(FolderPartOf(QStringLiteral("de.po")), QString());
-    EXPECT_EQ(menus->Getfromfile1->text(), QStringLiteral("&Get folder from 'single file output' section"));
-}
-
 } // namespace

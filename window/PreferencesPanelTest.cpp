@@ -162,11 +162,6 @@ TEST_F(PreferencesPanelTest, SliderAppliesThresholdAtOnceButStoresOnlyAtContinue
     EXPECT_EQ(stored("Ratio"), QJsonValue(6));
     EXPECT_FALSE(panel->isVisible());
 
-    const QStringList shown{"4/5", "3/4", "2/3", "1/2", "1/4", "1/6", "1/8"};
-    for (int position = 0; position <= 6; ++position) {
-        panel->setTrackPosition(position);
-        EXPECT_EQ(panel->Label10->text(), shown.at(position)) << position;
-    }
     // Out of range at start, the slider rests at its nearer end and says so.
     panel->setTrackPosition(3);
     panel->setTrackPosition(42);
