@@ -1,6 +1,10 @@
 #include "runner/UiHandover.h"
 
+#ifdef QUILLMARK_TEST_WIDGETS
+#include <QApplication>
+#else
 #include <QCoreApplication>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -21,8 +25,13 @@ class HangAlarm : public ::testing::EmptyTestEventListener
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    // The runner's tick counter and the hand-over to the UI thread both need this thread's event loop.
+    // The runner's tick counter, the hand-over to the UI thread and the watcher all need this thread's event
+    // loop; tests of widgets need the widgets' application object.
+#ifdef QUILLMARK_TEST_WIDGETS
+    QApplication app(argc, argv);
+#else
     QCoreApplication app(argc, argv);
+#endif
     // The facility belongs to the thread that asks first; make sure that is this one, not a reader.
     UiHandover::instance();
 
