@@ -78,16 +78,7 @@ bool CatalogEngine::isBusy() const
 
 void CatalogEngine::ReadFolder(const QString& text)
 {
-    FQueueIndex = QueueIdle;
-    // A message or a held re-check of the earlier queue must not touch this one.
-    ++m_generation;
-    m_checkNextPosted = false;
-    m_queueRunning = false;
-    m_heldRechecks.clear();
-    // The end event of a check stopped here runs inside the stop and, seeing the idle sentinel, only hides
-    // the progress panel.
-    ListRunner.Stop();
-    m_checkRunning = false;
+    StopChecks();
     m_rows.clear();
 
     if (!isFolder(text))
@@ -131,10 +122,13 @@ void CatalogEngine::CheckCurrentRow()
 void CatalogEngine::StopChecks()
 {
     FQueueIndex = QueueIdle;
+    // A message or a held re-check of the earlier queue must not touch a later one.
     ++m_generation;
     m_checkNextPosted = false;
     m_queueRunning = false;
     m_heldRechecks.clear();
+    // The end event of a check stopped here runs inside the stop and, seeing the idle sentinel, only hides
+    // the progress panel.
     ListRunner.Stop();
     m_checkRunning = false;
 }
