@@ -1,12 +1,20 @@
 #include "window/E2EScript.h"
 
 #include "catalog/CatalogEngine.h"
+#include "shell/ShellTreeView.h"
 #include "window/Main.h"
 #include "window/OutputMemo.h"
 
+#include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
@@ -16,6 +24,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -39,6 +48,22 @@ int keyOfCharacter(QChar character)
 {
     const QChar upper = character.toUpper();
     return upper.unicode() < 0x80 ? int{upper.unicode()} : int{Qt::Key_unknown};
+}
+
+/// What a widget shows as its text; none for a kind of widget that shows none.
+std::optional<QString> shownText(const QWidget* widget)
+{
+    if (const auto* label = qobject_cast<const QLabel*>(widget))
+        return label->text();
+    if (const auto* edit = qobject_cast<const QLineEdit*>(widget))
+        return edit->text();
+    if (const auto* combo = qobject_cast<const QComboBox*>(widget))
+        return combo->currentText();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+        return button->text();
+    if (const auto* slider = qobject_cast<const QAbstractSlider*>(widget))
+        return QString::number(slider->value());
+    return std::nullopt;
 }
 
 } // namespace
@@ -122,6 +147,14 @@ bool E2EScript::run(const QString& command, const QString& rest)
             sendKey(Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
         else if (argument == QLatin1String("Tab"))
             sendKey(Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+        else if (argument == QLatin1String("Left"))
+            sendKey(Qt::Key_Left, Qt::NoModifier, QString());
+        else if (argument == QLatin1String("Right"))
+            sendKey(Qt::Key_Right, Qt::NoModifier, QString());
+        else if (argument == QLatin1String("Home"))
+            sendKey(Qt::Key_Home, Qt::NoModifier, QString());
+        else if (argument == QLatin1String("End"))
+            sendKey(Qt::Key_End, Qt::NoModifier, QString());
         else if (argument.size() == 6 && argument.startsWith(QLatin1String("Ctrl+")) && argument.at(5).isLetter())
             sendKey(keyOfCharacter(argument.at(5)), Qt::ControlModifier,
                     QString(QChar(argument.at(5).toUpper().unicode() - 'A' + 1)));
@@ -143,6 +176,25 @@ bool E2EScript::run(const QString& command, const QString& rest)
         }
         QTabBar* bar = tabs->tabBar();
         click(bar, bar->tabRect(index.toInt()).center());
+        return true;
+    }
+    if (command == QLatin1String("dblclick-tree"))
+        return doubleClickTreeNode(rest);
+    if (command == QLatin1String("expect-text")) {
+        const auto [name, expected] = splitWord(rest);
+        if (QWidget* target = widget(name)) {
+            const std::optional<QString> text = shownText(target);
+            if (!text)
+                fail(QStringLiteral("%1 shows no text").arg(name));
+            else if (*text != expected)
+                fail(QStringLiteral("%1 shows \"%2\", not \"%3\"").arg(name, *text, expected));
+        }
+        return true;
+    }
+    if (command == QLatin1String("expect-rows")) {
+        const int rows = window.Engine().Rows().count();
+        if (QString::number(rows) != rest)
+            fail(QStringLiteral("the list has %1 rows, not %2").arg(rows).arg(rest));
         return true;
     }
     if (command == QLatin1String("wait-memo"))
@@ -219,6 +271,43 @@ void E2EScript::click(QWidget* target, QPoint position)
     QCoreApplication::sendEvent(target, &press);
     QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &release);
+}
+
+void E2EScript::doubleClick(QWidget* target, QPoint position)
+{
+    // What the window system delivers for a double click: the second press comes as the double-click event.
+    click(target, position);
+    const QPointF local(position);
+    const QPointF global(target->mapToGlobal(position));
+    QMouseEvent press(QEvent::MouseButtonDblClick, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &release);
+}
+
+bool E2EScript::doubleClickTreeNode(const QString& folder)
+{
+    TShellTreeView* tree = m_window->ShellTree();
+    const QString clean = QDir::cleanPath(folder);
+    const QModelIndex node = tree ? tree->nodeOf(clean) : QModelIndex();
+    if (!tree || !tree->isVisible() || !node.isValid() || !tree->isLoaded(QFileInfo(clean).path())) {
+        m_settling = false;
+        return false;
+    }
+    // The rows move while the folders above are sorted and laid out; they stay put once loaded for a moment.
+    if (!m_settling) {
+        m_settling = true;
+        m_settle = QDeadlineTimer(SettleMilliseconds);
+    }
+    if (!m_settle.hasExpired())
+        return false;
+    m_settling = false;
+    tree->scrollTo(node);
+    const QRect row = tree->visualRect(node);
+    if (!row.isValid())
+        return false;
+    doubleClick(tree->viewport(), {row.left() + 8, row.center().y()});
+    return true;
 }
 
 void E2EScript::fail(const QString& message)

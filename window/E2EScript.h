@@ -19,9 +19,13 @@ class TFrmMain;
 /// Commands, one a line (blank lines and lines starting with "#" are skipped; <widget> is an object name):
 ///   type <widget> <text>     focus the widget, then one key press and release per character of text
 ///   key <widget> <key>       focus the widget, then press and release a key: Return, Enter, Escape, Tab,
-///                            or a letter with "Ctrl+" before it
+///                            Left, Right, Home, End, or a letter with "Ctrl+" before it
 ///   click <widget>           left mouse button pressed and released at the widget's centre
 ///   click-tab <widget> <n>   the same on tab n of a tab widget
+///   dblclick-tree <folder>   once the folder tree shows the folder's node, double-click it with the left button
+///   expect-text <widget> <text>  the widget shows exactly text: a label's, edit box's, button's or combo box's
+///                            text, a slider's position in decimal
+///   expect-rows <n>          the catalog list has n rows
 ///   wait-memo <text>         wait until the single-file memo holds text
 ///   wait-queue               wait until the catalog has rows and no check is left to run
 ///   screenshot <path>        grab the window as the screen shows it into an image file
@@ -53,6 +57,9 @@ private:
     void focusWidget(QWidget* target);
     void sendKey(int key, Qt::KeyboardModifiers modifiers, const QString& text);
     void click(QWidget* target, QPoint position);
+    void doubleClick(QWidget* target, QPoint position);
+    /// Runs dblclick-tree; false while the node is not there yet or its row may still move.
+    bool doubleClickTreeNode(const QString& folder);
     void fail(const QString& message);
 
     QPointer<TFrmMain> m_window;

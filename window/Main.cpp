@@ -4,28 +4,31 @@
 #include "catalog/SingleFileCheck.h"
 #include "resources/Images.h"
 #include "settings/Registry.h"
+#include "shell/FolderTreePanel.h"
 #include "shell/ShellNotify.h"
+#include "shell/ShellTreeView.h"
 #include "window/AnchorLayout.h"
 #include "window/ApplicationErrors.h"
 #include "window/ListViewEx.h"
 #include "window/OutputMemo.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFont>
-#include <QFrame>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QSlider>
 #include <QSplitter>
 #include <QStyle>
 #include <QTabWidget>
@@ -144,23 +147,18 @@ void TFrmMain::createControls()
     Splitter1->setChildrenCollapsible(false);
     catalog->place(Splitter1, {0, 0, 627, 287}, AllEdges);
 
-    PnlTree = named(new QWidget, "PnlTree");
-    auto* tree = new AnchorLayout({152, 287}, PnlTree);
-    auto* treeBar = named(new QWidget(PnlTree), "PnlTreeBar");
-    tree->place(treeBar, {0, 0, 152, 22}, LeftTopRight);
-    auto* treeBarLayout = new AnchorLayout({152, 22}, treeBar);
-    treeBarLayout->place(named(new QLabel(QStringLiteral("Folders"), treeBar), "LblFolders"), {7, 3, -1, -1}, LeftTop);
-    Label13 = named(new QLabel(treeBar), "Label13");
-    Label13->setPixmap(style()->standardIcon(QStyle::SP_TitleBarCloseButton, nullptr, Label13).pixmap(12, 12));
-    treeBarLayout->place(Label13, {136, 5, 12, 12}, TopRight);
+    // The folder tree panel at the left, hidden with the handle beside it until ".." opens it; the list fills the
+    // rest and alone follows a wider window.
+    PnlTree = new FolderTreePanel(EdtDir);
+    Label13 = PnlTree->Label13();
+    KeepOwnFont(Label13);
     Splitter1->addWidget(PnlTree);
-
     List = named(new TListViewEx, "List");
     List->setModel(&FEngine->Rows());
     Splitter1->addWidget(List);
+    Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({152, 627 - 152});
-    PnlTree->hide();
+    Splitter1->setSizes({FolderTreePanel::PanelWidth, 627 - FolderTreePanel::PanelWidth});
     Page->addTab(TabSheet1, QStringLiteral("Catalog listing"));
 
     TabSheet2 = named(new QWidget, "TabSheet2");
@@ -189,16 +187,14 @@ void TFrmMain::createControls()
     progress->place(Progress, {2, 2, 185, 17}, LeftTop);
     PnlProg->hide();
 
-    // The preferences panel floats over the pages; its controls come with the preferences.
-    PnlEditor = named(new QFrame(client), "PnlEditor");
-    PnlEditor->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    PnlEditor->setAutoFillBackground(true);
-    PnlEditor->hide();
+    // The preferences panel floats over the pages, hidden until asked for.
+    PnlEditor = new PreferencesPanel(*this, client);
+    FMenus = new PopupMenus(*this, List, this);
 
     clientLayout->place(Panel3, {0, 0, 642, 351}, AllEdges);
     clientLayout->place(Panel1, {0, 351, 642, 35}, LeftRightBottom);
     clientLayout->place(PnlProg, {450, 2, 187, 21}, TopRight);
-    clientLayout->place(PnlEditor, {115, 72, 412, 209}, Qt::Edges());
+    clientLayout->place(PnlEditor, PreferencesPanel::DesignRect, Qt::Edges());
     // The progress panel lies over the right end of the tab row.
     PnlProg->raise();
     PnlEditor->raise();
@@ -242,6 +238,35 @@ void TFrmMain::bindEvents()
     List->OnEndColumnResize = [this](TListViewEx* sender, int columnIndex, int columnWidth) {
         ListEndColumnResize(sender, columnIndex, columnWidth);
     };
+
+    connect(BtnPref, &QPushButton::clicked, this, &TFrmMain::BtnPrefClick);
+    connect(PnlEditor->Button4, &QPushButton::clicked, this, &TFrmMain::Button4Click);
+    connect(PnlEditor->BtnFont, &QPushButton::clicked, this, &TFrmMain::BtnFontClick);
+    connect(PnlEditor->BtnEditor, &QPushButton::clicked, this, &TFrmMain::BtnEditorClick);
+    // Bound before the settings are loaded: the stored position reaches Label10 and the threshold through it.
+    connect(PnlEditor->Track, &QSlider::valueChanged, this, &TFrmMain::TrackChange);
+    PnlEditor->EdtEditor->installEventFilter(this);
+
+    connect(FMenus->TBItem3, &QAction::triggered, this, &TFrmMain::Openinexternaledito1Click);
+    connect(FMenus->TBItem2, &QAction::triggered, this, &TFrmMain::TBItem2Click);
+    connect(FMenus->TBItem1, &QAction::triggered, this, &TFrmMain::Checkmsgfmtoutput1Click);
+    connect(FMenus->Getfromfile1, &QAction::triggered, this, &TFrmMain::Getfromfile1Click);
+    connect(List, &QAbstractItemView::doubleClicked, this, &TFrmMain::List2DblClick);
+    List->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(List, &QWidget::customContextMenuRequested, this,
+            [this](QPoint pos) { FMenus->popupAt(List->viewport()->mapToGlobal(pos)); });
+    // The folder box offers the second menu in place of the edit box's own.
+    QLineEdit* folderText = EdtDir->lineEdit();
+    folderText->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(folderText, &QWidget::customContextMenuRequested, this,
+            [this, folderText](QPoint pos) { FMenus->TBPopupMenu2->popup(folderText->mapToGlobal(pos)); });
+
+    connect(BtnPath, &QPushButton::clicked, this, &TFrmMain::BtnPathClick);
+    PnlTree->Label13()->OnClick = [this] { Label13Click(); };
+    PnlTree->OnReadFolder = [this] { EdtDirDblClick(); };
+    PnlTree->setErrorHandler([this](std::exception_ptr error) { showApplicationError(messageParent(), error); });
+    // Called after the watcher moved and before the files are listed; an error there ends the read.
+    engine->OnFolderRead = [this](const QString& text) { PnlTree->FolderRead(text); };
 }
 
 void TFrmMain::applyTabOrder()
@@ -320,6 +345,96 @@ void TFrmMain::BtnHaltClick()
     QCoreApplication::exit(0);
 }
 
+void TFrmMain::BtnPrefClick()
+{
+    PnlEditor->BtnPrefClick();
+}
+
+void TFrmMain::Button4Click()
+{
+    PnlEditor->Button4Click();
+}
+
+bool TFrmMain::EdtEditorKeyPress(const QKeyEvent& key)
+{
+    bool consumed = false;
+    runGuarded(messageParent(), [&] { consumed = PnlEditor->EdtEditorKeyPress(key); });
+    return consumed;
+}
+
+void TFrmMain::TrackChange(int position)
+{
+    PnlEditor->TrackChange(position);
+}
+
+void TFrmMain::BtnFontClick()
+{
+    runGuarded(messageParent(), [this] { PnlEditor->BtnFontClick(); });
+}
+
+void TFrmMain::BtnEditorClick()
+{
+    runGuarded(messageParent(), [this] { PnlEditor->BtnEditorClick(); });
+}
+
+void TFrmMain::Openinexternaledito1Click()
+{
+    FMenus->Openinexternaledito1Click();
+}
+
+void TFrmMain::TBItem2Click()
+{
+    FMenus->TBItem2Click();
+}
+
+void TFrmMain::Checkmsgfmtoutput1Click()
+{
+    runGuarded(messageParent(), [this] { FMenus->Checkmsgfmtoutput1Click(); });
+}
+
+void TFrmMain::List2DblClick()
+{
+    runGuarded(messageParent(), [this] { FMenus->List2DblClick(DefaultAction); });
+}
+
+void TFrmMain::Getfromfile1Click()
+{
+    if (const QString folder = FolderPartOf(EdtFile->text()); !folder.isEmpty())
+        EdtDir->setEditText(folder);
+}
+
+void TFrmMain::BtnPathClick()
+{
+    const bool first = !PnlTree->ShellTree();
+    runGuarded(messageParent(), [this] { PnlTree->BtnPathClick(); });
+    // The tree's events go to the window's handlers, as every other control's do. A first opening that failed
+    // still made the tree.
+    if (TShellTreeView* tree = ShellTree(); first && tree) {
+        tree->OnChange = [this](TShellTreeView* Sender, const QModelIndex& Node) { ShellTreeChange(Sender, Node); };
+        tree->OnDblClick = [this](TShellTreeView* Sender) { ShellTreeDblClick(Sender); };
+    }
+}
+
+void TFrmMain::Label13Click()
+{
+    PnlTree->Label13Click();
+}
+
+void TFrmMain::ShellTreeChange(TShellTreeView* Sender, const QModelIndex& Node)
+{
+    PnlTree->ShellTreeChange(Sender, Node);
+}
+
+void TFrmMain::ShellTreeDblClick(TShellTreeView* Sender)
+{
+    PnlTree->ShellTreeDblClick(Sender);
+}
+
+TShellTreeView* TFrmMain::ShellTree() const
+{
+    return PnlTree->ShellTree();
+}
+
 void TFrmMain::Label2Click()
 {
     QDesktopServices::openUrl(QUrl(QString::fromLatin1(WebAddress)));
@@ -381,17 +496,8 @@ void TFrmMain::setConsoleFontSize(qint32 points)
 
 void TFrmMain::setInterfaceFont(const InterfaceFont& font, const QString& buttonCaption)
 {
-    FontButtonCaption = buttonCaption;
-    QFont interfaceFont(font.Name);
-    if (font.Size > 0)
-        interfaceFont.setPointSize(font.Size);
-    interfaceFont.setBold(font.Bold);
-    interfaceFont.setItalic(font.Italic);
-    setFont(interfaceFont);
-    Label2->setFont(interfaceFont);
-    QPalette palette = Label2->palette();
-    palette.setColor(QPalette::WindowText, LinkColour);
-    Label2->setPalette(palette);
+    PnlEditor->BtnFont->setText(buttonCaption);
+    ApplyInterfaceFont(this, MakeInterfaceFont(font), Label2);
 }
 
 void TFrmMain::setDefaultAction(qint32 action)
@@ -406,13 +512,13 @@ void TFrmMain::setEditorPath(const QString& path)
 
 void TFrmMain::showDefaultAction()
 {
-    // The double-click choice and the popup menu's default item show DefaultAction; they come with the
-    // preferences panel and the list's popup menu.
+    PnlEditor->selectDefaultAction(DefaultAction);
+    MarkDefaultItem();
 }
 
 void TFrmMain::setTrackPosition(qint32 position)
 {
-    TrackPosition = position;
+    PnlEditor->setTrackPosition(position);
 }
 
 void TFrmMain::setYellowThreshold(YellowThreshold threshold)
@@ -423,7 +529,44 @@ void TFrmMain::setYellowThreshold(YellowThreshold threshold)
 
 void TFrmMain::updateCustomEditorItem()
 {
-    // The custom-editor item of the list's popup menu shows EditorPath; it comes with that menu.
+    UpdateCustomEditorItem();
+}
+
+void TFrmMain::MarkDefaultItem()
+{
+    FMenus->MarkDefaultItem(DefaultAction);
+}
+
+void TFrmMain::UpdateCustomEditorItem()
+{
+    FMenus->UpdateCustomEditorItem(EditorPath);
+}
+
+TRegistry& TFrmMain::registry()
+{
+    return *FRegistry;
+}
+
+QString TFrmMain::editorPath() const
+{
+    return EditorPath;
+}
+
+QString TFrmMain::shownFolder() const
+{
+    return FEngine->FFolder;
+}
+
+void TFrmMain::applyInterfaceFont(const QFont& font)
+{
+    ApplyInterfaceFont(this, font, Label2);
+}
+
+void TFrmMain::checkOnSingleFilePage(const QString& path)
+{
+    EdtFile->setText(path);
+    Page->setCurrentIndex(1);
+    CheckSingleFile();
 }
 
 void TFrmMain::setFolderText(const QString& text)
@@ -477,6 +620,8 @@ bool TFrmMain::eventFilter(QObject* watched, QEvent* event)
             return EdtDirKeyPress(key);
         if (watched == EdtFile)
             return EdtFileKeyPress(key);
+        if (watched == PnlEditor->EdtEditor)
+            return EdtEditorKeyPress(key);
         break;
     }
     case QEvent::MouseButtonDblClick:

@@ -4,8 +4,9 @@
 #include "runner/CommandRunner.h"
 #include "settings/WindowSettings.h"
 #include "shell/ShellItem.h"
+#include "window/PopupMenus.h"
+#include "window/PreferencesPanel.h"
 
-#include <QColor>
 #include <QCoreApplication>
 #include <QMainWindow>
 #include <QSize>
@@ -15,11 +16,12 @@
 #include <memory>
 
 class CatalogEngine;
+class FolderTreePanel;
 class QComboBox;
-class QFrame;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QModelIndex;
 class QProgressBar;
 class QPushButton;
 class QSplitter;
@@ -29,6 +31,7 @@ class TListViewEx;
 class TOutputMemo;
 class TRegistry;
 class TShellNotify;
+class TShellTreeView;
 
 /// The main window. It exists from start to end and owns everything else: the controls, the catalog engine with
 /// its runner, the single-file check with its runner, the folder watcher and the settings. Everything here runs on
@@ -37,7 +40,7 @@ class TShellNotify;
 /// Creating it loads the settings (FormCreate); its first showing reads the command line (FormShow); destroying it
 /// stops the catalog's check and saves the folder and its history (FormDestroy). An error that one of its handlers
 /// raises is shown in a message box titled "Quillmark" and goes no further.
-class TFrmMain : public QMainWindow, public SettingsTarget
+class TFrmMain : public QMainWindow, public SettingsTarget, public PreferencesHost, public PopupMenusHost
 {
     Q_OBJECT
 
@@ -46,7 +49,6 @@ public:
     static constexpr QSize DesignClientSize{642, 386};
     /// The maker's web page, shown and opened by the link label.
     static constexpr char WebAddress[] = "https://quillmark.example.org/";
-    static constexpr QColor LinkColour{81, 109, 145};
 
     /// arguments: the command line, the program's name first.
     explicit TFrmMain(const QStringList& arguments = QCoreApplication::arguments(), QWidget* parent = nullptr);
@@ -62,7 +64,7 @@ public:
     QPushButton* BtnPath;
     QWidget* PnlCat;
     QSplitter* Splitter1;
-    QWidget* PnlTree;
+    FolderTreePanel* PnlTree;
     QLabel* Label13;
     TListViewEx* List;
     QWidget* TabSheet2;
@@ -76,7 +78,10 @@ public:
     QLabel* Label3;
     QLabel* Label2;
     QPushButton* BtnHalt;
-    QFrame* PnlEditor;
+    PreferencesPanel* PnlEditor;
+
+    /// The list's popup menu and the folder box's.
+    PopupMenus* FMenus;
 
     /// The folder watcher: item updates directly in the shown folder.
     TShellNotify* Notify;
@@ -85,13 +90,12 @@ public:
     /// loaded.
     QString EditorPath;
     qint32 DefaultAction = 0;
-    /// What the preferences panel shows: the font button's caption and the slider's position, as loaded.
-    QString FontButtonCaption;
-    qint32 TrackPosition = 0;
 
     CatalogEngine& Engine() { return *FEngine; }
     SingleFileCheck& FileCheck() { return *FFileCheck; }
     TRegistry& Registry() { return *FRegistry; }
+    /// The folder tree; null until the folder tree panel is first opened.
+    TShellTreeView* ShellTree() const;
 
     /// The window's handlers.
     void FormCreate();
@@ -107,6 +111,28 @@ public:
     void BtnCheckClick();
     /// Ends the program at once; the window is still destroyed on the way out.
     void BtnHaltClick();
+    /// The preferences panel: show it, browse for the editor, Enter in the editor box (true when the key went no
+    /// further), the slider moved, choose the interface font, Continue.
+    void BtnPrefClick();
+    void Button4Click();
+    bool EdtEditorKeyPress(const QKeyEvent& key);
+    void TrackChange(int position);
+    void BtnFontClick();
+    void BtnEditorClick();
+    /// The list's popup menu: the three commands on the selected row, and the double click running the one that
+    /// DefaultAction selects.
+    void Openinexternaledito1Click();
+    void TBItem2Click();
+    void Checkmsgfmtoutput1Click();
+    void List2DblClick();
+    /// The folder box's popup menu: EdtDir's text becomes the folder part of EdtFile's text; nothing is read.
+    void Getfromfile1Click();
+    /// The folder tree panel: ".." creates the tree at first and toggles the panel; the close mark hides it; a
+    /// selection in the tree goes into EdtDir; a double click in the tree reads the folder.
+    void BtnPathClick();
+    void Label13Click();
+    void ShellTreeChange(TShellTreeView* Sender, const QModelIndex& Node);
+    void ShellTreeDblClick(TShellTreeView* Sender);
     /// Opens the maker's web page; whether that worked is not looked at.
     void Label2Click();
     /// Paints the whole list again with the new column widths.
@@ -123,6 +149,18 @@ public:
     void ReadFolder();
     /// The single-file check, from EdtFile's text as typed.
     void CheckSingleFile();
+
+    /// The popup item of DefaultAction becomes the menu's default.
+    void MarkDefaultItem() override;
+    /// The custom-editor item follows EditorPath.
+    void UpdateCustomEditorItem() override;
+
+    // What the preferences panel and the popup menus need.
+    TRegistry& registry() override;
+    QString editorPath() const override;
+    QString shownFolder() const override;
+    void applyInterfaceFont(const QFont& font) override;
+    void checkOnSingleFilePage(const QString& path) override;
 
     // What the settings' loading sets.
     void setConsoleFontName(const QString& name) override;

@@ -4,12 +4,18 @@
 #include "catalog/CatalogTestSupport.h"
 #include "catalog/SingleFileCheck.h"
 #include "settings/WindowSettings.h"
+#include "shell/FolderTreePanel.h"
 #include "shell/ShellNotify.h"
+#include "shell/ShellTreeView.h"
 #include "window/ListViewEx.h"
 #include "window/OutputMemo.h"
+#include "window/PopupMenus.h"
+#include "window/PreferencesPanel.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -21,11 +27,14 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,6 +43,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -272,13 +282,13 @@ TEST_F(MainWindowTest, FirstStartWritesEveryDefaultAndAppliesIt)
     EXPECT_EQ(window.EdtDir->count(), 0);
     EXPECT_EQ(window.EditorPath, DefaultEditor());
     EXPECT_EQ(window.DefaultAction, 0);
-    EXPECT_EQ(window.FontButtonCaption, QStringLiteral("Tahoma, 8, Normal"));
+    EXPECT_EQ(window.PnlEditor->BtnFont->text(), QStringLiteral("Tahoma, 8, Normal"));
     EXPECT_EQ(window.Engine().FYellowNum, 1);
     EXPECT_EQ(window.Engine().FYellowDen, 2);
     EXPECT_EQ(window.font().family(), QStringLiteral("Tahoma"));
     EXPECT_EQ(window.font().pointSize(), 8);
     EXPECT_EQ(window.Label2->font(), window.font());
-    EXPECT_EQ(window.Label2->palette().color(QPalette::WindowText), TFrmMain::LinkColour);
+    EXPECT_EQ(window.Label2->palette().color(QPalette::WindowText), LinkLabelColor);
 
     // "Lucida Console" is not installed here: the memo still gets a fixed-pitch font.
     EXPECT_EQ(window.Output->font().family(), QStringLiteral("Lucida Console"));
@@ -292,12 +302,12 @@ TEST_F(MainWindowTest, StoredFontsGoToTheWindowAndTheMemoKeepsItsOwn)
                       "ConsoleFontSize": 12})");
     TFrmMain& window = openWindow();
 
-    EXPECT_EQ(window.FontButtonCaption, QStringLiteral("DejaVu Serif, 11, Bold Italic"));
+    EXPECT_EQ(window.PnlEditor->BtnFont->text(), QStringLiteral("DejaVu Serif, 11, Bold Italic"));
     EXPECT_EQ(window.font().family(), QStringLiteral("DejaVu Serif"));
     EXPECT_TRUE(window.font().bold());
     EXPECT_TRUE(window.EdtFile->font().italic());
     EXPECT_TRUE(window.Label2->font().bold());
-    EXPECT_EQ(window.Label2->palette().color(QPalette::WindowText), TFrmMain::LinkColour);
+    EXPECT_EQ(window.Label2->palette().color(QPalette::WindowText), LinkLabelColor);
     EXPECT_EQ(window.Output->font().family(), QStringLiteral("DejaVu Sans Mono"));
     EXPECT_EQ(window.Output->font().pointSize(), 12);
     EXPECT_FALSE(window.Output->font().bold());
@@ -686,6 +696,184 @@ TEST_F(MainWindowTest, CloseDuringACheckEndsTheLoopAtOnceAndStillSavesTheFolders
     const QJsonObject stored = settings();
     EXPECT_EQ(stored.value(QStringLiteral("LastDir")).toString(), folder);
     EXPECT_EQ(stored.value(QStringLiteral("Dir1")).toString(), folder);
+}
+
+TEST_F(MainWindowTest, ContinueStoresTheSliderAndTheDoubleClickActionAndTheNextStartShowsThem)
+{
+    TFrmMain& window = showWindow();
+    PreferencesPanel& panel = *window.PnlEditor;
+    // The stored default position reached the slider, and through it Label10.
+    EXPECT_EQ(panel.Track->value(), 3);
+    EXPECT_EQ(panel.Label10->text(), QStringLiteral("1/2"));
+    EXPECT_EQ(window.FMenus->TBPopupMenu1->defaultAction(), window.FMenus->TBItem3);
+
+    QTest::mouseClick(window.BtnPref, Qt::LeftButton);
+    ASSERT_TRUE(panel.isVisible());
+    EXPECT_EQ(panel.EdtEditor->text(), window.EditorPath);
+    panel.Track->setFocus();
+    QTest::keyClick(panel.Track, Qt::Key_End);
+    panel.ComboDbl->setFocus();
+    QTest::keyClick(panel.ComboDbl, Qt::Key_End);
+    EXPECT_EQ(panel.Label10->text(), QStringLiteral("1/8"));
+    EXPECT_EQ(window.Engine().FYellowNum, 1);
+    EXPECT_EQ(window.Engine().FYellowDen, 8);
+    EXPECT_EQ(settings().value(QStringLiteral("Ratio")), QJsonValue(3));
+
+    QTest::mouseClick(panel.BtnEditor, Qt::LeftButton);
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(settings().value(QStringLiteral("Ratio")), QJsonValue(6));
+    EXPECT_EQ(settings().value(QStringLiteral("Default")), QJsonValue(2));
+    EXPECT_EQ(window.DefaultAction, 2);
+    EXPECT_EQ(window.FMenus->TBPopupMenu1->defaultAction(), window.FMenus->TBItem1);
+    closeWindow();
+
+    TFrmMain& again = openWindow();
+    EXPECT_EQ(again.PnlEditor->Track->value(), 6);
+    EXPECT_EQ(again.PnlEditor->Label10->text(), QStringLiteral("1/8"));
+    EXPECT_EQ(again.Engine().FYellowNum, 1);
+    EXPECT_EQ(again.Engine().FYellowDen, 8);
+    EXPECT_EQ(again.PnlEditor->ComboDbl->currentIndex(), 2);
+    EXPECT_EQ(again.FMenus->TBPopupMenu1->defaultAction(), again.FMenus->TBItem1);
+    EXPECT_TRUE(m_boxes.boxes().isEmpty());
+}
+
+TEST_F(MainWindowTest, DoubleClickOnARowChecksItsFileOnTheSingleFilePageWhenThatIsTheAction)
+{
+    writeSettings(R"({"Default": 2})");
+    const QString folder
+        = corpusFolder(QStringLiteral("double click"),
+                       {QStringLiteral("thunar/am.po"), QStringLiteral("thunar/broken/de-missing-quote.po")});
+    TFrmMain& window = showWindow();
+    QSignalSpy finished(&window.Engine(), &CatalogEngine::queueFinished);
+    typeFolderAndEnter(window, folder);
+    ASSERT_TRUE(finished.wait(30000));
+
+    const int row = static_cast<int>(captions(window).indexOf(QStringLiteral("de-missing-quote.po")));
+    ASSERT_GE(row, 0);
+    const QRect rect = window.List->visualRect(window.List->model()->index(row, 0));
+    // As the window system delivers a double click: a click, then the second press as a double click.
+    QTest::mouseClick(window.List->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(window.List->viewport(), Qt::LeftButton, {}, rect.center());
+
+    const QString file = folder + QStringLiteral("/de-missing-quote.po");
+    EXPECT_EQ(window.Page->currentIndex(), 1);
+    EXPECT_EQ(window.EdtFile->text(), file);
+    const QStringList expected = msgfmtOutput(file);
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return showsOutput(window.Output->lines(), expected); }, 30000))
+        << window.Output->toPlainText().toStdString();
+
+    // The folder box's menu takes the checked file's folder back, without reading it.
+    window.Page->setCurrentIndex(0);
+    window.EdtDir->setEditText(QStringLiteral("/elsewhere"));
+    QLineEdit* folderText = window.EdtDir->lineEdit();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, {5, 5}, folderText->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(folderText, &rightClick);
+    QMenu* menu = window.FMenus->TBPopupMenu2;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 5000));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(window.FMenus->Getfromfile1).center());
+    EXPECT_EQ(window.EdtDir->currentText(), folder + QLatin1Char('/'));
+    // A read would have started the checks again.
+    EXPECT_FALSE(window.Engine().isBusy());
+}
+
+TEST_F(MainWindowTest, CustomEditorFromThePopupMenuGetsThePathAsOneArgument)
+{
+    const QString folder = corpusFolder(QStringLiteral("my po files"), {QStringLiteral("thunar/am.po")});
+    const QString record = m_work.filePath(QStringLiteral("record.txt"));
+    const QString editor = m_work.filePath(QStringLiteral("an editor/record args"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(editor).path()));
+    writeTextFile(editor,
+                  QStringLiteral("#!/bin/sh\n"
+                                 "out='%1'\n"
+                                 "{ echo \"$#\"; for a in \"$@\"; do echo \"$a\"; done; pwd -P; } > \"$out.part\"\n"
+                                 "mv \"$out.part\" \"$out\"\n")
+                      .arg(record)
+                      .toUtf8());
+    ASSERT_TRUE(QFile::setPermissions(editor, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    writeSettings(QJsonDocument(QJsonObject{{QStringLiteral("Editor"), editor}}).toJson());
+    TFrmMain& window = showWindow();
+    EXPECT_EQ(window.FMenus->TBItem2->text(), QStringLiteral("Open in c&ustom editor (record args)"));
+    QSignalSpy finished(&window.Engine(), &CatalogEngine::queueFinished);
+    typeFolderAndEnter(window, folder);
+    ASSERT_TRUE(finished.wait(30000));
+
+    const QPoint onRow = window.List->visualRect(window.List->model()->index(0, 0)).center();
+    QTest::mouseClick(window.List->viewport(), Qt::LeftButton, {}, onRow);
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, onRow, window.List->viewport()->mapToGlobal(onRow));
+    QApplication::sendEvent(window.List->viewport(), &rightClick);
+    QMenu* menu = window.FMenus->TBPopupMenu1;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 5000));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(window.FMenus->TBItem2).center());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(record); }, 10000));
+    QFile file(record);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(lines,
+              (QStringList{QStringLiteral("1"), folder + QStringLiteral("/am.po"), QDir(folder).canonicalPath()}));
+}
+
+TEST_F(MainWindowTest, FolderTreeOpensOnTheFolderBoxFollowsReadsAndReadsOnDoubleClick)
+{
+    const QString first = corpusFolder(QStringLiteral("tree/first"), {QStringLiteral("thunar/am.po")});
+    const QString second
+        = corpusFolder(QStringLiteral("tree/second"), {QStringLiteral("thunar/ar.po"), QStringLiteral("thunar/de.po")});
+    TFrmMain& window = showWindow();
+    window.EdtDir->setEditText(first + QLatin1Char('/'));
+
+    QTest::mouseClick(window.BtnPath, Qt::LeftButton);
+    TShellTreeView* tree = window.ShellTree();
+    ASSERT_NE(tree, nullptr);
+    EXPECT_TRUE(window.PnlTree->isVisible());
+    EXPECT_FALSE(window.Splitter1->handle(1)->isHidden());
+    EXPECT_EQ(tree->Path(), first);
+    EXPECT_EQ(window.EdtDir->currentText(), first + QLatin1Char('/'));
+    EXPECT_TRUE(window.Engine().Rows().rows().isEmpty());
+
+    QSignalSpy finished(&window.Engine(), &CatalogEngine::queueFinished);
+    typeFolderAndEnter(window, second + QLatin1Char('/'));
+    ASSERT_TRUE(finished.wait(30000));
+    EXPECT_EQ(tree->Path(), second);
+    // The tree wrote its own form of the folder back; the read went on with the typed one.
+    EXPECT_EQ(window.EdtDir->currentText(), second);
+    EXPECT_EQ(window.Engine().FFolder, second + QLatin1Char('/'));
+
+    // Once the rows above stop moving, a double click on the other folder selects and reads it.
+    QStringList above;
+    for (QString folder = QFileInfo(first).path(); folder != QLatin1String("/"); folder = QFileInfo(folder).path())
+        above.append(folder);
+    above.append(QStringLiteral("/"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return std::all_of(above.begin(), above.end(), [&](const QString& f) { return tree->isLoaded(f); }); },
+        10000));
+    for (int turn = 0; turn < 3; ++turn)
+        QApplication::processEvents();
+    tree->scrollTo(tree->nodeOf(first));
+    const QRect node = tree->visualRect(tree->nodeOf(first));
+    ASSERT_TRUE(node.isValid());
+    const QPoint onNode(node.left() + 8, node.center().y());
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, onNode);
+    EXPECT_EQ(window.EdtDir->currentText(), first);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, onNode);
+    ASSERT_TRUE(finished.wait(30000));
+    EXPECT_EQ(captions(window), QStringList{QStringLiteral("am.po")});
+    EXPECT_EQ(window.Engine().FFolder, first + QLatin1Char('/'));
+
+    QTest::mouseClick(window.Label13, Qt::LeftButton);
+    EXPECT_FALSE(window.PnlTree->isVisible());
+    EXPECT_TRUE(m_boxes.boxes().isEmpty());
+    closeWindow();
+
+    // A first opening on a folder that does not exist is told in the window's error box.
+    const QString missing = m_work.filePath(QStringLiteral("gone"));
+    TFrmMain& other = showWindow();
+    other.EdtDir->setEditText(missing);
+    QTest::mouseClick(other.BtnPath, Qt::LeftButton);
+    ASSERT_EQ(m_boxes.boxes().size(), 1);
+    EXPECT_EQ(m_boxes.boxes().first().Title, QStringLiteral("Quillmark"));
+    EXPECT_EQ(m_boxes.boxes().first().Text, QStringLiteral("Error setting path: \"%1\"").arg(missing));
+    EXPECT_FALSE(other.PnlTree->isVisible());
 }
 
 TEST(OutputMemoTest, KeepsEveryLineEmptyOnesIncludedUntilCleared)
