@@ -1,7 +1,7 @@
 #include "shell/ShellNotify.h"
 
 #include "shell/FolderChangeSource.h"
-#include "shell/SpecialFolder.h"
+#include "shell/KnownFolders.h"
 
 #include <QDir>
 #include <QFileInfo>

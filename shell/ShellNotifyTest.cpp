@@ -1,6 +1,6 @@
 #include "shell/ShellNotify.h"
 
-#include "shell/SpecialFolder.h"
+#include "shell/KnownFolders.h"
 #include "shell/TestSupport.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
-#ifndef QUILLMARK_SHELL_SPECIALFOLDER_H
-#define QUILLMARK_SHELL_SPECIALFOLDER_H
+#ifndef QUILLMARK_SHELL_KNOWNFOLDERS_H
+#define QUILLMARK_SHELL_KNOWNFOLDERS_H
 
 #include <QString>
 #include <QStringList>
@@ -15,4 +15,4 @@ bool isSpecialFolderName(const QString& name);
 /// folder, or to the home folder when there is none.
 QString resolveSpecialFolder(const QString& name);
 
-#endif // QUILLMARK_SHELL_SPECIALFOLDER_H
+#endif // QUILLMARK_SHELL_KNOWNFOLDERS_H

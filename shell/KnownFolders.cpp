@@ -1,4 +1,4 @@
-#include "shell/SpecialFolder.h"
+#include "shell/KnownFolders.h"
 
 #include <QDir>
 #include <QFile>
