@@ -12,19 +12,6 @@
 
 namespace {
 
-// Only the whole text counts: "5," or "msgfmt:" is no number, and neither is one beyond 32 bits.
-qint32 toInt32(QByteArrayView text)
-{
-    const char* first = text.data();
-    const char* const last = first + text.size();
-    // from_chars knows no plus sign.
-    if (last - first > 1 && first[0] == '+' && first[1] != '-')
-        ++first;
-    qint32 value = 0;
-    const auto [end, error] = std::from_chars(first, last, value);
-    return error == std::errc() && end == last ? value : 0;
-}
-
 // translated / total > num / den, as translated * den > num * total (total and den above 0). The left product
 // stays below 2^62, but three 32-bit counts times a numerator near 2^31 pass 2^63; a product that large is
 // beyond the left one, so its sign decides.
@@ -36,6 +23,18 @@ bool shareAbove(qint32 translated, qint64 total, qint32 num, qint32 den)
 }
 
 } // namespace
+
+qint32 IntFromText(QByteArrayView text)
+{
+    const char* first = text.data();
+    const char* const last = first + text.size();
+    // from_chars knows no plus sign.
+    if (last - first > 1 && first[0] == '+' && first[1] != '-')
+        ++first;
+    qint32 value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    return error == std::errc() && end == last ? value : 0;
+}
 
 QByteArray NumberBefore(QByteArrayView line, QByteArrayView word)
 {
@@ -58,11 +57,11 @@ TMsgfmtStats ParseStatsLine(QByteArrayView line)
         stats.ErrorCount = -1;
     } else if (line.contains("fatal error")) {
         stats.Failed = true;
-        stats.ErrorCount = toInt32(NumberBefore(line, "fatal error"));
+        stats.ErrorCount = IntFromText(NumberBefore(line, "fatal error"));
     } else {
-        stats.Translated = toInt32(NumberBefore(line, "translated"));
-        stats.Fuzzy = toInt32(NumberBefore(line, "fuzzy"));
-        stats.Untranslated = toInt32(NumberBefore(line, "untranslated"));
+        stats.Translated = IntFromText(NumberBefore(line, "translated"));
+        stats.Fuzzy = IntFromText(NumberBefore(line, "fuzzy"));
+        stats.Untranslated = IntFromText(NumberBefore(line, "untranslated"));
     }
     return stats;
 }

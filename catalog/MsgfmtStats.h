@@ -31,6 +31,10 @@ struct YellowThreshold
     friend bool operator==(const YellowThreshold&, const YellowThreshold&) = default;
 };
 
+/// The whole text as a signed decimal 32-bit integer, an optional "+" or "-" first; 0 for an empty text,
+/// anything else ("5," or "msgfmt:"), or a number beyond 32 bits.
+qint32 IntFromText(QByteArrayView text);
+
 /// The word that stands before the first blank followed by word in line (bytes compared exactly): the run of
 /// non-blank bytes up to that blank, reaching back to the previous blank or to the start of the line. Only a
 /// blank ends it; tabs, colons and commas belong to the word. Empty when there is no such blank or it starts

@@ -1,11 +1,11 @@
 #include "catalog/RowGraph.h"
 
+#include "catalog/MsgfmtStats.h"
+
 #include <QByteArray>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <system_error>
 
 namespace {
 
@@ -25,16 +25,8 @@ int roundHalfToEven(double value)
 
 int textToInt(const QString& text)
 {
-    const QByteArray latin = text.toLatin1();
-    const char* first = latin.constData();
-    const char* const last = first + latin.size();
-    // from_chars knows no plus sign.
-    if (last - first > 1 && first[0] == '+' && first[1] != '-')
-        ++first;
-    int value = 0;
-    const auto [end, error] = std::from_chars(first, last, value);
     // toLatin1 turns any other character into '?', which is no digit, so such a text gives 0 as well.
-    return error == std::errc() && end == last ? value : 0;
+    return IntFromText(text.toLatin1());
 }
 
 RowGraph rowGraph(const CatalogRow& row, int width)

@@ -9,6 +9,7 @@
 #include "shell/ShellTreeView.h"
 #include "window/AnchorLayout.h"
 #include "window/ApplicationErrors.h"
+#include "window/EnterKey.h"
 #include "window/ListViewEx.h"
 #include "window/OutputMemo.h"
 
@@ -53,13 +54,6 @@ template <typename Widget> Widget* named(Widget* widget, const char* name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
-}
-
-bool isEnter(const QKeyEvent& key)
-{
-    // Ctrl+Enter makes a line feed, not the Enter character, in the edit boxes of the desktop this comes from.
-    const Qt::KeyboardModifiers other = key.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
-    return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && other == Qt::NoModifier;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "window/PreferencesPanel.h"
 
 #include "settings/Registry.h"
+#include "window/EnterKey.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -257,7 +258,7 @@ void PreferencesPanel::Button4Click()
 
 bool PreferencesPanel::EdtEditorKeyPress(const QKeyEvent& key)
 {
-    if (key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter)
+    if (!isEnter(key))
         return false;
     BtnEditorClick();
     return true;
