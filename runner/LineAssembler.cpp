@@ -19,7 +19,13 @@ void LineList::clear()
 QList<QByteArray> LineList::snapshot() const
 {
     std::lock_guard lock(m_mutex);
-    return m_lines;
+    // A copy of its own, not a second reference to the reader's list: the list's "still shared?" test is a
+    // relaxed load, so the reader growing it in place after the caller dropped its reference would race.
+    QList<QByteArray> copy;
+    copy.reserve(m_lines.size());
+    for (const QByteArray& line : m_lines)
+        copy.append(line);
+    return copy;
 }
 
 qsizetype LineList::size() const
