@@ -77,8 +77,7 @@ const bool configHomeIsolated = [] {
 
 QString corpus(const QString& name)
 {
-    return QDir::cleanPath(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../shared/corpus/")
-                           + name);
+    return QDir::cleanPath(QStringLiteral(QUILLMARK_CORPUS "/") + name);
 }
 
 /// The rows the corpus expects for its files: file name to status, total, translated, fuzzy, untranslated.
