@@ -5,12 +5,40 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
 #include <memory>
+
+namespace {
+
+constexpr char Usage[] = "Usage: quillmark [-f FILE]\n"
+                         "       quillmark --help | --version\n"
+                         "\n"
+                         "Lists the *.po files of a folder and shows how far each translation has come, as msgfmt\n"
+                         "checks it; files of the shown folder are checked again when they change.\n"
+                         "\n"
+                         "  -f FILE    open the \"Single file output\" page and check FILE\n"
+                         "  --help     show this text\n"
+                         "  --version  show the version\n"
+                         "\n"
+                         "Settings: $XDG_CONFIG_HOME/Velloran/Quillmark/settings.json (~/.config when unset).\n"
+                         "msgfmt, from GNU gettext, must be on PATH.\n";
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    // Answered before the application exists, so that they need no display.
+    if (argc > 1 && std::strcmp(argv[1], "--help") == 0)
+        return std::fputs(Usage, stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0)
+        return std::printf("quillmark %s\n", QUILLMARK_VERSION) > 0 && std::fflush(stdout) == 0 ? 0 : 1;
+
     TApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLMARK_VERSION));
+    // Lets the desktop match the window to its desktop entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUILLMARK_APP_ID));
     QApplication::setWindowIcon(Images::windowIcon());
 
     TFrmMain window(QCoreApplication::arguments());

@@ -1,4 +1,5 @@
 #include "report/ReportFormat.h"
+#include "report/ReportVerdict.h"
 
 #include <QChar>
 
@@ -274,9 +275,104 @@ QByteArray ReportTable::text(const QList<CatalogRow>& rows) const
     return text;
 }
 
-QByteArray reportText(ReportFormat format, const QList<CatalogRow>& rows)
+namespace {
+
+/// Text for an XML attribute or element. XML 1.0 has no way to write most control characters, so they become
+/// U+FFFD; tab and line breaks stay, as references, so that attributes keep them.
+QByteArray xmlText(const QString& text)
 {
-    switch (format) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'&':
+            out += QLatin1String("&amp;");
+            break;
+        case u'<':
+            out += QLatin1String("&lt;");
+            break;
+        case u'>':
+            out += QLatin1String("&gt;");
+            break;
+        case u'"':
+            out += QLatin1String("&quot;");
+            break;
+        case u'\t':
+            out += QLatin1String("&#9;");
+            break;
+        case u'\n':
+            out += QLatin1String("&#10;");
+            break;
+        case u'\r':
+            out += QLatin1String("&#13;");
+            break;
+        default:
+            out += c.unicode() < 0x20 || c.unicode() == 0xFFFE || c.unicode() == 0xFFFF
+                ? QChar(QChar::ReplacementCharacter)
+                : c;
+        }
+    }
+    return out.toUtf8();
+}
+
+QString rowCounts(const CatalogRow& row)
+{
+    return QStringLiteral("%1 messages: %2 translated, %3 fuzzy, %4 untranslated")
+        .arg(row.Texts[CatalogRow::TextTotal], row.Texts[CatalogRow::TextTranslated], row.Texts[CatalogRow::TextFuzzy],
+             row.Texts[CatalogRow::TextUntranslated]);
+}
+
+} // namespace
+
+QByteArray junitDocument(const QList<CatalogRow>& rows, const QString& folder,
+                         const std::optional<ExactPercent>& failUnder)
+{
+    QByteArray cases;
+    int failures = 0;
+    const QByteArray suite = xmlText(folder);
+    for (const CatalogRow& row : rows) {
+        const QString& status = row.Texts[CatalogRow::TextStatus];
+        cases += "    <testcase name=\"" + xmlText(row.Caption) + "\" classname=\"" + suite + "\"";
+        const RowVerdict verdict = judgeRow(row, failUnder);
+        if (verdict == RowVerdict::Passed) {
+            cases += " />\n";
+            continue;
+        }
+        ++failures;
+        QString type;
+        QString message = status;
+        QString detail;
+        switch (verdict) {
+        case RowVerdict::Error:
+            type = QStringLiteral("errors");
+            detail = QStringLiteral("%1: %2").arg(row.Caption, status);
+            break;
+        case RowVerdict::BelowPercent:
+            type = QStringLiteral("below");
+            detail = QStringLiteral("%1: %2, below %3%")
+                         .arg(row.Caption, row.StateIcon == CatalogRow::IconNone ? status : rowCounts(row),
+                              failUnder ? failUnder->Text : QString());
+            break;
+        case RowVerdict::Unchecked:
+        case RowVerdict::Passed:
+            type = QStringLiteral("unchecked");
+            message = QStringLiteral("not checked");
+            detail = QStringLiteral("%1: not checked").arg(row.Caption);
+            break;
+        }
+        cases += ">\n      <failure message=\"" + xmlText(message) + "\" type=\"" + xmlText(type) + "\">"
+            + xmlText(detail) + "</failure>\n    </testcase>\n";
+    }
+    const QByteArray counts = "tests=\"" + QByteArray::number(rows.size()) + "\" failures=\""
+        + QByteArray::number(failures) + "\" errors=\"0\"";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"quillmark-report\" " + counts
+        + ">\n  <testsuite name=\"" + suite + "\" " + counts + " skipped=\"0\">\n" + cases
+        + "  </testsuite>\n</testsuites>\n";
+}
+
+QByteArray reportText(const ReportOptions& options, const QList<CatalogRow>& rows)
+{
+    switch (options.Format) {
     case ReportFormat::Tsv: {
         QByteArray text = tsvHeader();
         for (const CatalogRow& row : rows)
@@ -285,6 +381,8 @@ QByteArray reportText(ReportFormat format, const QList<CatalogRow>& rows)
     }
     case ReportFormat::Json:
         return jsonDocument(rows);
+    case ReportFormat::JUnit:
+        return junitDocument(rows, options.Folder, options.FailUnder);
     case ReportFormat::Table:
         break;
     }
@@ -303,6 +401,8 @@ QByteArray watchLine(ReportFormat format, const CatalogRow& row, const QString& 
         return time.toUtf8() + '\t' + tsvRow(row);
     case ReportFormat::Json:
         return jsonObject(row, time) + '\n';
+    case ReportFormat::JUnit:
+        // The options refuse to watch in this format: a document has no place for later rows.
     case ReportFormat::Table:
         break;
     }

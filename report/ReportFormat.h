@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 /// The Graph column of a row as the list's painter draws it, in whole cells of a bar width wide.
 using ReportBar = RowGraph;
@@ -66,8 +67,14 @@ private:
     std::array<int, ColumnCount> m_widths{};
 };
 
-/// The whole output of a first pass in the chosen format.
-QByteArray reportText(ReportFormat format, const QList<CatalogRow>& rows);
+/// JUnit XML as CI servers read it: one test suite named after the folder as given, one test case per row named
+/// after its file, and a failure with the status as its message for each row that fails the verdict (an error,
+/// a share below failUnder, or no result).
+QByteArray junitDocument(const QList<CatalogRow>& rows, const QString& folder,
+                         const std::optional<ExactPercent>& failUnder);
+
+/// The whole output of a first pass in the format the options ask for.
+QByteArray reportText(const ReportOptions& options, const QList<CatalogRow>& rows);
 
 /// A local time as ISO 8601 to the second, without offset: 2024-03-09T14:05:07.
 QString watchTimestamp(const QDateTime& time);

@@ -34,6 +34,8 @@ bool parseFormat(const QString& text, ReportFormat& format)
         format = ReportFormat::Tsv;
     else if (text == QLatin1String("json"))
         format = ReportFormat::Json;
+    else if (text == QLatin1String("junit"))
+        format = ReportFormat::JUnit;
     else
         return false;
     return true;
@@ -61,6 +63,10 @@ bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QS
             options.Help = true;
             return true;
         }
+        if (argument == QLatin1String("--version")) {
+            options.Version = true;
+            return true;
+        }
         if (argument == QLatin1String("--watch")) {
             options.Watch = true;
             continue;
@@ -68,7 +74,7 @@ bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QS
 
         const qsizetype equals = argument.indexOf(QLatin1Char('='));
         const QString name = equals < 0 ? argument : argument.left(equals);
-        if (name == QLatin1String("--watch") || name == QLatin1String("--help")) {
+        if (name == QLatin1String("--watch") || name == QLatin1String("--help") || name == QLatin1String("--version")) {
             error = QStringLiteral("option '%1' takes no value").arg(name);
             return false;
         }
@@ -94,7 +100,7 @@ bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QS
             }
         } else if (name == QLatin1String("--format")) {
             if (!parseFormat(value, options.Format)) {
-                error = QStringLiteral("unknown format '%1' (expected table, tsv or json)").arg(value);
+                error = QStringLiteral("unknown format '%1' (expected table, tsv, json or junit)").arg(value);
                 return false;
             }
         } else {
@@ -115,6 +121,10 @@ bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QS
         error = QStringLiteral("unexpected argument '%1' (only one FOLDER)").arg(folders.at(1));
         return false;
     }
+    if (options.Watch && options.Format == ReportFormat::JUnit) {
+        error = QStringLiteral("--watch cannot be used with --format junit (a document has no place for later rows)");
+        return false;
+    }
     options.Folder = folders.first();
     return true;
 }
@@ -122,7 +132,8 @@ bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QS
 QString reportUsage()
 {
     return QStringLiteral(
-        "Usage: quillmark-report [--ratio POS] [--format table|tsv|json] [--fail-under PERCENT] [--watch] FOLDER\n"
+        "Usage: quillmark-report [--ratio POS] [--format table|tsv|json|junit] [--fail-under PERCENT] [--watch] "
+        "FOLDER\n"
         "\n"
         "Checks every *.po file in FOLDER with msgfmt, one after another as the Quillmark window does, and\n"
         "prints one row per file in the window's order.\n"
@@ -130,12 +141,14 @@ QString reportUsage()
         "Options:\n"
         "  --ratio POS           yellow threshold as the preferences slider's position: 0 to 6 for 4/5, 3/4,\n"
         "                        2/3, 1/2, 1/4, 1/6, 1/8 (default 3, one half)\n"
-        "  --format FORMAT       table (default), tsv or json\n"
+        "  --format FORMAT       table (default), tsv, json, or junit (JUnit XML: one test case per file, a\n"
+        "                        failure for each file that does not pass; not with --watch)\n"
         "  --fail-under PERCENT  also fail when a file's translated share (translated / total x 100) is below\n"
         "                        PERCENT (0 to 100, at most 6 decimals); an \"Empty file\" counts as 0%\n"
         "  --watch               after the first pass, print a row each time a listed file changes and has\n"
         "                        been checked again, until SIGINT or SIGTERM (exit status 0)\n"
         "  -h, --help            show this text\n"
+        "  --version             show the version\n"
         "\n"
         "Exit status: 0 when every file compiled (and reached PERCENT); 1 otherwise; 2 for a usage error, a\n"
         "folder that does not exist or cannot be read, or output that cannot be written.\n");

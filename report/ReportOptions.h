@@ -12,6 +12,7 @@ enum class ReportFormat
     Table,
     Tsv,
     Json,
+    JUnit,
 };
 
 /// A percentage as typed, held exactly: "79.9" is 79 900 000 millionths, so that a file with exactly 79.9%
@@ -34,6 +35,7 @@ struct ReportOptions
     std::optional<ExactPercent> FailUnder;
     bool Watch = false;
     bool Help = false;
+    bool Version = false;
     /// As given; its existence is the catalog's to decide.
     QString Folder;
 };

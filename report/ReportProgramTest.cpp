@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -148,6 +149,49 @@ TEST(ReportProgramTest, TableAndJsonShowTheSameRows)
     EXPECT_TRUE(lines.at(1).contains(" 1 error  !!!!!!!!!!!!!!!!!!!!  ")) << lines.at(1).constData();
     EXPECT_EQ(table.exitCode, 1);
     EXPECT_EQ(table.err, QByteArray("quillmark-report: 8 files with errors\n"));
+}
+
+TEST(ReportProgramTest, JUnitIsValidAndFailsTheFilesTheVerdictFails)
+{
+    SKIP_WITHOUT_CORPUS();
+    const QString xmllint = QStandardPaths::findExecutable(QStringLiteral("xmllint"));
+    if (xmllint.isEmpty())
+        GTEST_SKIP() << "no xmllint on PATH";
+    QTemporaryDir dir;
+    for (const auto& [folder, expectedName] : {std::pair(CleanFolder, QStringLiteral("thunar.expected.tsv")),
+                                               std::pair(BrokenFolder, QStringLiteral("thunar-broken.expected.tsv"))}) {
+        const Result result = runReport({QStringLiteral("--format=junit"), QStringLiteral("--fail-under=60"), folder});
+        const QString path = dir.filePath(QStringLiteral("junit.xml"));
+        ASSERT_TRUE(writeFile(path, result.out, QIODevice::WriteOnly | QIODevice::Truncate));
+        QProcess lint;
+        lint.start(
+            xmllint,
+            {QStringLiteral("--noout"), QStringLiteral("--schema"), QStringLiteral(QUILLMARK_JUNIT_SCHEMA), path});
+        ASSERT_TRUE(lint.waitForFinished(30000));
+        EXPECT_EQ(lint.exitCode(), 0) << lint.readAllStandardError().constData();
+
+        // A failure exactly where the row has the error icon or stays below 60% translated.
+        QList<QList<QByteArray>> expected = expectedRows(expectedName);
+        expected.removeFirst();
+        QList<std::pair<QString, bool>> cases;
+        QXmlStreamReader reader(result.out);
+        while (!reader.atEnd()) {
+            reader.readNext();
+            if (reader.isStartElement() && reader.name() == QLatin1String("testcase"))
+                cases.append({reader.attributes().value("name").toString(), false});
+            else if (reader.isStartElement() && reader.name() == QLatin1String("failure") && !cases.isEmpty())
+                cases.last().second = true;
+        }
+        ASSERT_FALSE(reader.hasError()) << qPrintable(reader.errorString());
+        ASSERT_EQ(cases.size(), expected.size());
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            const QList<QByteArray>& row = expected.at(i);
+            const bool fails = row.at(6) == "3" || row.at(3).toLongLong() * 100 < 60 * row.at(2).toLongLong();
+            EXPECT_EQ(cases.at(i).first.toUtf8(), row.at(0));
+            EXPECT_EQ(cases.at(i).second, fails) << row.at(0).constData();
+        }
+        EXPECT_EQ(result.exitCode, 1);
+    }
 }
 
 TEST(ReportProgramTest, ExitStatusSaysWhetherEveryFilePassed)

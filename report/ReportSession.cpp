@@ -140,7 +140,7 @@ void ReportSession::firstPassFinished()
         }
     }
 
-    write(reportText(m_options.Format, rows));
+    write(reportText(m_options, rows));
     std::fflush(stdout);
     const ReportVerdict verdict = judgeRows(rows, m_options.FailUnder);
     m_exitStatus = verdict.exitStatus();

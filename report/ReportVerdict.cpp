@@ -30,33 +30,44 @@ QString ReportVerdict::summary(const std::optional<ExactPercent>& failUnder) con
     return parts.join(QLatin1String(", "));
 }
 
+RowVerdict judgeRow(const CatalogRow& row, const std::optional<ExactPercent>& failUnder)
+{
+    if (row.StateIcon == CatalogRow::IconErrors)
+        return RowVerdict::Error;
+    if (row.StateIcon == CatalogRow::IconNone && row.Texts[CatalogRow::TextStatus].isEmpty())
+        return RowVerdict::Unchecked;
+    if (!failUnder)
+        return RowVerdict::Passed;
+    // Evaluation leaves the icon out only for an "Empty file": no translated message, and also what a file
+    // msgfmt could not read looks like. Only a percentage of 0 lets it pass.
+    if (row.StateIcon == CatalogRow::IconNone)
+        return failUnder->Millionths > 0 ? RowVerdict::BelowPercent : RowVerdict::Passed;
+    const qint64 total = countText(row, CatalogRow::TextTotal);
+    const qint64 translated = countText(row, CatalogRow::TextTranslated);
+    // translated x 100 x 10^6 against millionths x total: counts are 32-bit each and the millionths at most
+    // 10^8, so both products stay below 2^63.
+    if (total > 0 && translated * 100000000 < failUnder->Millionths * total)
+        return RowVerdict::BelowPercent;
+    return RowVerdict::Passed;
+}
+
 ReportVerdict judgeRows(const QList<CatalogRow>& rows, const std::optional<ExactPercent>& failUnder)
 {
     ReportVerdict verdict;
     for (const CatalogRow& row : rows) {
-        if (row.StateIcon == CatalogRow::IconErrors) {
+        switch (judgeRow(row, failUnder)) {
+        case RowVerdict::Error:
             ++verdict.Errors;
-            continue;
-        }
-        if (row.StateIcon == CatalogRow::IconNone && row.Texts[CatalogRow::TextStatus].isEmpty()) {
-            ++verdict.Unchecked;
-            continue;
-        }
-        if (!failUnder)
-            continue;
-        // Evaluation leaves the icon out only for an "Empty file": no translated message, and also what a file
-        // msgfmt could not read looks like. Only a percentage of 0 lets it pass.
-        if (row.StateIcon == CatalogRow::IconNone) {
-            if (failUnder->Millionths > 0)
-                ++verdict.BelowPercent;
-            continue;
-        }
-        const qint64 total = countText(row, CatalogRow::TextTotal);
-        const qint64 translated = countText(row, CatalogRow::TextTranslated);
-        // translated x 100 x 10^6 against millionths x total: counts are 32-bit each and the millionths at most
-        // 10^8, so both products stay below 2^63.
-        if (total > 0 && translated * 100000000 < failUnder->Millionths * total)
+            break;
+        case RowVerdict::BelowPercent:
             ++verdict.BelowPercent;
+            break;
+        case RowVerdict::Unchecked:
+            ++verdict.Unchecked;
+            break;
+        case RowVerdict::Passed:
+            break;
+        }
     }
     return verdict;
 }

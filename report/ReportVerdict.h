@@ -25,6 +25,18 @@ struct ReportVerdict
     QString summary(const std::optional<ExactPercent>& failUnder) const;
 };
 
+/// What one row counts as in a verdict.
+enum class RowVerdict
+{
+    Passed,
+    Error,
+    BelowPercent,
+    Unchecked,
+};
+
+/// Judges one row as judgeRows does.
+RowVerdict judgeRow(const CatalogRow& row, const std::optional<ExactPercent>& failUnder);
+
 /// Judges the rows. With a percentage, a row that compiled passes when translated / total x 100 reaches it,
 /// compared exactly (not the truncated status, so 799 of 1000 reach 79.9 but not 79.91). An "Empty file" counts
 /// as 0%: it has no translated message, and a file that msgfmt could not open or read shows the same way. Without

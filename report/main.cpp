@@ -28,6 +28,11 @@ int main(int argc, char* argv[])
         return std::fflush(stdout) == 0 ? 0 : 2;
     }
 
+    if (options.Version) {
+        std::fputs("quillmark-report " QUILLMARK_VERSION "\n", stdout);
+        return std::fflush(stdout) == 0 ? 0 : 2;
+    }
+
     ReportSession session(options);
     return session.run();
 }

@@ -1,0 +1,25 @@
+# The Debian package, made by `cpack -G DEB` in the build folder from what `cmake --install` installs.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quillmark)
+set(CPACK_PACKAGE_VENDOR Velloran)
+set(CPACK_PACKAGE_CONTACT "Velloran <quillmark@example.org>")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://quillmark.example.org/")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "see how far the gettext translations in a folder have come")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "see how far the gettext translations in a folder have come
+ Quillmark lists every PO file in a folder, checks each one with msgfmt and
+ shows per file a status, a bar of translated, fuzzy and untranslated
+ messages, the counts and a state icon. Files that change are checked again
+ when they are saved, and the full msgfmt output of one file has a page of
+ its own.
+ .
+ quillmark-report prints the same catalog as a table, tab-separated rows,
+ JSON or JUnit XML, for maintainers' scripts and continuous integration.")
+set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The shared libraries the programs link come from dpkg-shlibdeps; msgfmt is run, not linked.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "gettext")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+include(CPack)

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks what a desktop and a Debian system read from it: every
+# file in place, the desktop entry and the AppStream metadata valid, the manual pages free of warnings, the icons
+# real PNG files of their sizes, and both programs answering --version without a display.
+# Usage: check_install.sh BUILD_FOLDER APP_ID VERSION ICON_SIZE...
+set -uo pipefail
+build=$1
+id=$2
+version=$3
+shift 3
+sizes=("$@")
+
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
+
+share=$prefix/share
+expected=(bin/quillmark bin/quillmark-report "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml"
+    share/man/man1/quillmark.1.gz share/man/man1/quillmark-report.1.gz share/doc/quillmark/copyright)
+for size in "${sizes[@]}"; do
+    expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
+done
+for file in "${expected[@]}"; do
+    [ -f "$prefix/$file" ] || fail "$file is not installed"
+done
+
+out=$(desktop-file-validate "$share/applications/$id.desktop" 2>&1) || fail "desktop-file-validate: $out"
+[ -z "$out" ] || fail "desktop-file-validate: $out"
+out=$(appstreamcli validate --no-net --pedantic "$share/metainfo/$id.metainfo.xml" 2>&1) ||
+    fail "appstreamcli validate: $out"
+
+for page in quillmark quillmark-report; do
+    file=$share/man/man1/$page.1.gz
+    out=$(zcat "$file" | groff -ww -man -z 2>&1)
+    [ -z "$out" ] || fail "groff warns about $page.1: $out"
+    out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$file" 2>&1 >/dev/null)
+    [ -z "$out" ] || fail "man -l $page.1: $out"
+    LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$file" 2>/dev/null | grep -q "^EXIT STATUS" || fail "$page.1 has no EXIT STATUS"
+done
+
+# A PNG file starts with its signature, then the IHDR chunk with the width and height as 32-bit big-endian.
+for size in "${sizes[@]}"; do
+    file=$share/icons/hicolor/${size}x${size}/apps/$id.png
+    [ -f "$file" ] || continue
+    signature=$(od -An -tx1 -N8 "$file" | tr -d ' \n')
+    [ "$signature" = 89504e470d0a1a0a ] || fail "$file is not a PNG file"
+    dimensions=$(od -An -tu1 -j16 -N8 "$file" | awk '{ print $1*16777216 + $2*65536 + $3*256 + $4 "x" $5*16777216 + $6*65536 + $7*256 + $8 }')
+    [ "$dimensions" = "${size}x${size}" ] || fail "$file is $dimensions, not ${size}x${size}"
+done
+
+for program in quillmark quillmark-report; do
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/$program" --version 2>&1)
+    [ "$out" = "$program $version" ] || fail "$program --version printed '$out'"
+done
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/quillmark" --help | grep -q "^Usage: quillmark" ||
+    fail "quillmark --help prints no usage"
+
+[ "$failures" -eq 0 ] && echo "install checked: ${#expected[@]} files"
+[ "$failures" -eq 0 ]
