@@ -81,7 +81,7 @@ int main(int argc, char* argv[])
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer clock;
         clock.start();
-        const QStringList names = CatalogEngine::listPoFiles(folder);
+        const QList<QByteArray> names = CatalogEngine::listPoFiles(folder);
         listing.push_back(ms(clock));
         CatalogModel model;
         clock.restart();

@@ -2,11 +2,11 @@
 
 #include "catalog/MsgfmtCommand.h"
 #include "catalog/MsgfmtStats.h"
+#include "runner/LocalPath.h"
 #include "runner/UiHandover.h"
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFile>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -39,7 +39,7 @@ bool isFolder(const QString& path)
     {
     };
     // A NUL would end the path early for stat, which would then test another folder.
-    return !path.isEmpty() && !path.contains(QChar(0)) && ::stat(QFile::encodeName(path).constData(), &info) == 0
+    return !path.isEmpty() && !path.contains(QChar(0)) && ::stat(encodeLocalPath(path).constData(), &info) == 0
         && S_ISDIR(info.st_mode);
 }
 
@@ -97,7 +97,7 @@ void CatalogEngine::ReadFolder(const QString& text)
     if (OnFolderRead)
         OnFolderRead(text);
 
-    const QStringList names = listPoFiles(FFolder);
+    const QList<QByteArray> names = listPoFiles(FFolder);
     if (names.isEmpty()) {
         emit queueFinished();
         return;
@@ -113,7 +113,7 @@ void CatalogEngine::CheckCurrentRow()
 {
     setProgressVisible(true);
     FLastLine.clear();
-    ListRunner.CommandLine = msgfmtCommandLine(FFolder + m_rows.row(FQueueIndex).Caption);
+    ListRunner.CommandLine = commandLineOf(FQueueIndex);
     ListRunner.Tag = FQueueIndex;
     m_checkRunning = true;
     ListRunner.Execute();
@@ -133,10 +133,15 @@ void CatalogEngine::StopChecks()
     m_checkRunning = false;
 }
 
+QString CatalogEngine::commandLineOf(int row) const
+{
+    return msgfmtCommandLine(FFolder + decodeLocalPath(m_rows.row(row).Name));
+}
+
 void CatalogEngine::NotifyItemUpdated(const QString& Path)
 {
-    const QString name = Path.mid(Path.lastIndexOf(QLatin1Char('/')) + 1);
-    const int row = m_rows.findCaption(name);
+    const QByteArray name = encodeLocalPath(Path.mid(Path.lastIndexOf(QLatin1Char('/')) + 1));
+    const int row = m_rows.findName(name);
     if (row < 0)
         return;
     // The queue has yet to start this row's check, which will read the new contents.
@@ -154,7 +159,7 @@ void CatalogEngine::startRecheck(int row)
 {
     FQueueIndex = QueueRecheck;
     FLastLine.clear();
-    ListRunner.CommandLine = msgfmtCommandLine(FFolder + m_rows.row(row).Caption);
+    ListRunner.CommandLine = commandLineOf(row);
     ListRunner.Tag = row;
     m_checkRunning = true;
     ListRunner.Execute();
@@ -239,7 +244,7 @@ void CatalogEngine::CheckNext(quint64 generation)
         return;
     }
     while (!m_heldRechecks.isEmpty()) {
-        const int row = m_rows.findCaption(m_heldRechecks.takeFirst());
+        const int row = m_rows.findName(m_heldRechecks.takeFirst());
         if (row >= 0) {
             startRecheck(row);
             return;
@@ -281,15 +286,15 @@ QByteArray CatalogEngine::rememberLine(const QByteArray& lastLine, const QByteAr
     return newLine;
 }
 
-QStringList CatalogEngine::listPoFiles(const QString& folder)
+QList<QByteArray> CatalogEngine::listPoFiles(const QString& folder)
 {
-    QStringList names;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(QFile::encodeName(folder).constData()), ::closedir);
+    QList<QByteArray> names;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(encodeLocalPath(folder).constData()), ::closedir);
     if (!dir)
         return names;
     while (const dirent* entry = ::readdir(dir.get())) {
         if (hasPoSuffix(entry->d_name))
-            names.append(QFile::decodeName(entry->d_name));
+            names.append(QByteArray(entry->d_name));
     }
     return names;
 }

@@ -89,7 +89,7 @@ public:
     static QByteArray rememberLine(const QByteArray& lastLine, const QByteArray& newLine);
     /// The names in folder (ending in "/") that end in ".po" in any letter case, hidden entries and
     /// folders included, in the order the listing gives them. Empty when it cannot be read.
-    static QStringList listPoFiles(const QString& folder);
+    static QList<QByteArray> listPoFiles(const QString& folder);
 
 signals:
     void progressVisibleChanged(bool visible);
@@ -106,6 +106,8 @@ protected:
 private:
     void finishCheck(const std::function<void(CatalogRow&)>& evaluate);
     void startRecheck(int row);
+    /// The runner's command line for the row's file.
+    QString commandLineOf(int row) const;
     void postCheckNext();
     void setProgressVisible(bool visible);
     void setProgressPosition(int position);
@@ -120,8 +122,8 @@ private:
     /// The queue of the last read has rows left to check.
     bool m_queueRunning = false;
     bool m_checkNextPosted = false;
-    /// Captions of rows whose files changed while the runner was busy, in the order they were reported.
-    QStringList m_heldRechecks;
+    /// Names of rows whose files changed while the runner was busy, in the order they were reported.
+    QList<QByteArray> m_heldRechecks;
 };
 
 #endif // QUILLMARK_CATALOG_CATALOGENGINE_H

@@ -3,6 +3,7 @@
 #include "catalog/CatalogTestSupport.h"
 #include "catalog/MsgfmtStats.h"
 #include "catalog/TestPrinters.h"
+#include "runner/LocalPath.h"
 #include "runner/ProcessTimer.h"
 
 #include <QDir>
@@ -15,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <utility>
+
+#include <cstdio>
 
 namespace {
 
@@ -169,6 +172,30 @@ TEST_F(CatalogEngineTest, ListsPoFilesInAnyCaseHiddenOnesAndFolders)
     EXPECT_EQ(engine.Rows().row(1).Texts[CatalogRow::TextStatus], "100%");
     // msgfmt cannot read a folder and says so without statistics.
     EXPECT_EQ(engine.Rows().row(2).Texts[CatalogRow::TextStatus], "Empty file");
+}
+
+TEST_F(CatalogEngineTest, ChecksAndRechecksAFileWhateverBytesItsNameHolds)
+{
+    const QString po = folder();
+    const QString latin1 = po + "/" + decodeLocalPath("caf\xe9.po");
+    writePoFile(po + "/x", 2, 0, 1);
+    ASSERT_EQ(std::rename(encodeLocalPath(po + "/x").constData(), encodeLocalPath(latin1).constData()), 0);
+    writePoFile(po + "/d.po", 1, 0, 0);
+
+    readAndWait(po);
+    EXPECT_EQ(captions(), QStringList({"caf\uFFFD.po", "d.po"}));
+    EXPECT_EQ(engine.Rows().row(0).Name, "caf\xe9.po");
+    EXPECT_EQ(engine.Rows().row(0).Texts, (std::array<QString, 6>{"66%", "", "3", "2", "0", "1"}));
+
+    writePoFile(po + "/x", 3, 0, 1);
+    ASSERT_EQ(std::rename(encodeLocalPath(po + "/x").constData(), encodeLocalPath(latin1).constData()), 0);
+    evaluations.clear();
+    engine.NotifyItemUpdated(latin1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !evaluations.isEmpty(); }, 10000));
+    EXPECT_EQ(evaluations, QList<Evaluation>({{0, true}}));
+    EXPECT_EQ(engine.Rows().row(0).Texts[CatalogRow::TextStatus], "75%");
+    // QTemporaryDir would not find the file by a decoded name.
+    std::remove(encodeLocalPath(latin1).constData());
 }
 
 TEST_F(CatalogEngineTest, AnErrorOfTheWatcherEndsTheReadBeforeAnyFileIsListed)

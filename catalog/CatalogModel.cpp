@@ -1,6 +1,7 @@
 #include "catalog/CatalogModel.h"
 
 #include "catalog/RowOrder.h"
+#include "runner/LocalPath.h"
 
 #include <algorithm>
 
@@ -9,6 +10,20 @@ namespace {
 const char* const ColumnCaptions[CatalogModel::ColumnCount] = {
     "File", "Status", "Graph", "Total", "Translated", "Fuzzy", "Untranslated",
 };
+
+bool rowsBefore(const CatalogRow& a, const CatalogRow& b)
+{
+    const int order = compareRowCaptions(a.Caption, b.Caption);
+    return order != 0 ? order < 0 : a.Name < b.Name;
+}
+
+CatalogRow freshRow(const QByteArray& name)
+{
+    CatalogRow row;
+    row.Name = name;
+    row.Caption = displayLocalPath(decodeLocalPath(name));
+    return row;
+}
 
 } // namespace
 
@@ -56,27 +71,41 @@ void CatalogModel::clear()
         return;
     beginResetModel();
     m_rows.clear();
-    m_firstRowOfCaption.clear();
+    m_rowOfName.clear();
     endResetModel();
 }
 
-void CatalogModel::addRows(const QStringList& captions)
+void CatalogModel::addRows(const QList<QByteArray>& names)
 {
-    if (captions.isEmpty())
+    if (names.isEmpty())
         return;
     beginResetModel();
-    m_rows.reserve(m_rows.size() + captions.size());
-    for (const QString& caption : captions) {
-        CatalogRow fresh;
-        fresh.Caption = caption;
-        m_rows.append(std::move(fresh));
-    }
-    // Stable, so that rows whose captions compare equal keep the order in which they were added.
-    std::stable_sort(m_rows.begin(), m_rows.end(), [](const CatalogRow& a, const CatalogRow& b) {
-        return compareRowCaptions(a.Caption, b.Caption) < 0;
-    });
+    m_rows.reserve(m_rows.size() + names.size());
+    for (const QByteArray& name : names)
+        m_rows.append(freshRow(name));
+    std::stable_sort(m_rows.begin(), m_rows.end(), rowsBefore);
     rebuildIndex();
     endResetModel();
+}
+
+int CatalogModel::insertRow(const QByteArray& name)
+{
+    CatalogRow fresh = freshRow(name);
+    const int index
+        = static_cast<int>(std::upper_bound(m_rows.cbegin(), m_rows.cend(), fresh, rowsBefore) - m_rows.cbegin());
+    beginInsertRows(QModelIndex(), index, index);
+    m_rows.insert(index, std::move(fresh));
+    rebuildIndex();
+    endInsertRows();
+    return index;
+}
+
+void CatalogModel::removeRow(int index)
+{
+    beginRemoveRows(QModelIndex(), index, index);
+    m_rows.removeAt(index);
+    rebuildIndex();
+    endRemoveRows();
 }
 
 void CatalogModel::setRow(int index, const CatalogRow& row)
@@ -89,16 +118,15 @@ void CatalogModel::setRow(int index, const CatalogRow& row)
     emit dataChanged(this->index(index, 0), this->index(index, ColumnCount - 1));
 }
 
-int CatalogModel::findCaption(const QString& name) const
+int CatalogModel::findName(const QByteArray& name) const
 {
-    return m_firstRowOfCaption.value(name, -1);
+    return m_rowOfName.value(name, -1);
 }
 
 void CatalogModel::rebuildIndex()
 {
-    m_firstRowOfCaption.clear();
-    m_firstRowOfCaption.reserve(m_rows.size());
+    m_rowOfName.clear();
+    m_rowOfName.reserve(m_rows.size());
     for (int i = 0; i < count(); ++i)
-        if (!m_firstRowOfCaption.contains(m_rows.at(i).Caption))
-            m_firstRowOfCaption.insert(m_rows.at(i).Caption, i);
+        m_rowOfName.insert(m_rows.at(i).Name, i);
 }

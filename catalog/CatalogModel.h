@@ -4,11 +4,12 @@
 #include "catalog/CatalogRow.h"
 
 #include <QAbstractTableModel>
+#include <QByteArray>
 #include <QHash>
 #include <QList>
-#include <QStringList>
 
-/// The rows of the catalog list, kept sorted by compareRowCaptions. A row's index is its position in that order.
+/// The rows of the catalog list, kept sorted by compareRowCaptions, and by the names' bytes where two captions
+/// are the same. A row's index is its position in that order.
 /// Columns: "File" (the caption), then one column for each of the row's six texts. UI thread only.
 class CatalogModel : public QAbstractTableModel
 {
@@ -34,18 +35,21 @@ public:
 
     /// Removes every row.
     void clear();
-    /// Adds one fresh row per caption (no texts, no icon) and sorts the whole list again.
-    void addRows(const QStringList& captions);
+    /// Adds one fresh row per file name (no texts, no icon) and sorts the whole list again.
+    void addRows(const QList<QByteArray>& names);
+    /// Adds one fresh row at its place in the order and gives its index.
+    int insertRow(const QByteArray& name);
+    void removeRow(int index);
     /// Replaces the texts and the icon of a row; its caption stays.
     void setRow(int index, const CatalogRow& row);
-    /// The first row, in list order, whose caption equals name exactly; -1 when there is none.
-    int findCaption(const QString& name) const;
+    /// The row of the file name, byte for byte; -1 when there is none.
+    int findName(const QByteArray& name) const;
 
 private:
     void rebuildIndex();
 
     QList<CatalogRow> m_rows;
-    QHash<QString, int> m_firstRowOfCaption;
+    QHash<QByteArray, int> m_rowOfName;
 };
 
 #endif // QUILLMARK_CATALOG_CATALOGMODEL_H

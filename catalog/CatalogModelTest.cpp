@@ -26,16 +26,16 @@ TEST(CatalogModelTest, KeepsRowsSortedAndFindsCaptionsExactly)
     model.addRows({"b.po"});
     EXPECT_EQ(captions(model), QStringList({"ab.po", "b.po", "Ma.po", "zz.po"}));
 
-    EXPECT_EQ(model.findCaption("Ma.po"), 2);
-    EXPECT_EQ(model.findCaption("ma.po"), -1);
-    EXPECT_EQ(model.findCaption("zz"), -1);
+    EXPECT_EQ(model.findName("Ma.po"), 2);
+    EXPECT_EQ(model.findName("ma.po"), -1);
+    EXPECT_EQ(model.findName("zz"), -1);
     EXPECT_EQ(model.data(model.index(2, 0)).toString(), "Ma.po");
     EXPECT_EQ(model.data(model.index(2, 0), CatalogModel::StateIconRole).toInt(), CatalogRow::IconNone);
     EXPECT_EQ(model.headerData(6, Qt::Horizontal).toString(), "Untranslated");
 
     model.clear();
     EXPECT_EQ(model.rowCount(), 0);
-    EXPECT_EQ(model.findCaption("ab.po"), -1);
+    EXPECT_EQ(model.findName("ab.po"), -1);
 }
 
 TEST(CatalogModelTest, SetRowChangesTextsAndIconButNotTheCaption)

@@ -1,6 +1,7 @@
 #ifndef QUILLMARK_CATALOG_CATALOGROW_H
 #define QUILLMARK_CATALOG_CATALOGROW_H
 
+#include <QByteArray>
 #include <QMetaType>
 #include <QString>
 
@@ -26,10 +27,12 @@ struct CatalogRow
     static constexpr int IconAtOrBelowThreshold = 2;
     static constexpr int IconErrors = 3;
 
-    /// The file name, without its folder.
+    /// The file name as it is shown and sorted: Name decoded, U+FFFD for each byte that is not UTF-8.
     QString Caption;
     std::array<QString, 6> Texts;
     int StateIcon = IconNone;
+    /// The file name, without its folder, as the folder listing gives it: bytes, which need not be UTF-8.
+    QByteArray Name;
 
     friend bool operator==(const CatalogRow&, const CatalogRow&) = default;
 };

@@ -104,7 +104,7 @@ QMap<QString, CatalogRow> expectedRows(const QString& tsvName)
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QList<QByteArray> f = lines[i].split('\t');
         if (f.size() == 7)
-            rows.insert(f[0], {f[0], {f[1], "", f[2], f[3], f[4], f[5]}, f[6].toInt()});
+            rows.insert(f[0], {f[0], {f[1], "", f[2], f[3], f[4], f[5]}, f[6].toInt(), {}});
     }
     return rows;
 }

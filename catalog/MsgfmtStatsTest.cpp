@@ -97,10 +97,10 @@ TEST_P(EvaluateRowTest, WritesStatusCountsAndIcon)
 {
     const EvaluateCase& c = GetParam();
     const auto [num, den] = RatioFromPosition(c.position);
-    const CatalogRow expected{"de.po", {c.status, "", c.counts[0], c.counts[1], c.counts[2], c.counts[3]}, c.icon};
+    const CatalogRow expected{"de.po", {c.status, "", c.counts[0], c.counts[1], c.counts[2], c.counts[3]}, c.icon, {}};
     // A newly listed row, and one that a former check left complete.
-    const CatalogRow before[]
-        = {{"de.po", {}, CatalogRow::IconNone}, {"de.po", {"100%", "", "3", "3", "0", "0"}, CatalogRow::IconComplete}};
+    const CatalogRow before[] = {{"de.po", {}, CatalogRow::IconNone, {}},
+                                 {"de.po", {"100%", "", "3", "3", "0", "0"}, CatalogRow::IconComplete, {}}};
     for (CatalogRow row : before) {
         EvaluateRow(row, ParseStatsLine(c.line), num, den);
         EXPECT_EQ(row, expected);

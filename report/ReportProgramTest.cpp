@@ -19,6 +19,7 @@
 #include <csignal>
 #include <optional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -470,6 +471,34 @@ TEST(ReportProgramTest, WatchIgnoresUnlistedFilesAndEndsOnSigterm)
     EXPECT_TRUE(WatchTime.match(object.value("time").toString() + u'\t').hasMatch());
 
     EXPECT_EQ(report.stop(SIGTERM), 0);
+}
+
+TEST(ReportProgramTest, AFileNameThatIsNotUtf8IsCheckedAndPrintedDecoded)
+{
+    SKIP_WITHOUT_CORPUS();
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::copy(CleanFolder + QStringLiteral("/pa.po"), dir.filePath(QStringLiteral("x"))));
+    const QByteArray latin1 = QFile::encodeName(dir.path()) + "/caf\xe9.po";
+    ASSERT_EQ(::rename(QFile::encodeName(dir.filePath(QStringLiteral("x"))).constData(), latin1.constData()), 0);
+    const QByteArray row = "caf\xef\xbf\xbd.po\t40%\t1038\t423\t0\t615\t2";
+
+    EXPECT_EQ(runReport({QStringLiteral("--format=tsv"), dir.path()}).out,
+              "file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon\n" + row + "\n");
+    const QJsonArray json
+        = QJsonDocument::fromJson(runReport({QStringLiteral("--format=json"), dir.path()}).out).array();
+    EXPECT_EQ(json.at(0).toObject().value("file").toString(), QStringLiteral("caf\uFFFD.po"));
+    EXPECT_EQ(json.at(0).toObject().value("total").toInteger(), 1038);
+    EXPECT_TRUE(runReport({dir.path()}).out.split('\n').value(1).startsWith("caf\xef\xbf\xbd.po     40%"));
+
+    WatchedReport report({QStringLiteral("--format=tsv"), dir.path()});
+    for (int line = 0; line < 2; ++line)
+        ASSERT_TRUE(report.nextLine(60000).has_value());
+    EXPECT_FALSE(report.nextLine(500).has_value());
+    ASSERT_EQ(::utimensat(AT_FDCWD, latin1.constData(), nullptr, 0), 0);
+    EXPECT_EQ(report.nextLine(20000).value_or("(nothing)").mid(20), row);
+    EXPECT_EQ(report.stop(SIGINT), 0);
+    // QTemporaryDir would not find the file by a decoded name.
+    ::unlink(latin1.constData());
 }
 
 TEST(ReportProgramTest, WatchEndsOnSigintAlsoWhenStartedWithItIgnored)

@@ -1,10 +1,9 @@
 #include "runner/CommandRunner.h"
 
 #include "runner/CommandLine.h"
+#include "runner/LocalPath.h"
 #include "runner/ProcessTimer.h"
 #include "runner/UiHandover.h"
-
-#include <QFile>
 
 #include <cerrno>
 #include <csignal>
@@ -78,7 +77,7 @@ int spawnChild(const QString& commandLine, QList<QByteArray> environment, int in
 {
     QList<QByteArray> words;
     for (const QString& word : splitCommandLine(commandLine))
-        words.append(QFile::encodeName(word));
+        words.append(encodeLocalPath(word));
     if (words.isEmpty())
         return ENOENT;
     std::vector<char*> argv;

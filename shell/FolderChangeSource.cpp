@@ -1,9 +1,9 @@
 #include "shell/FolderChangeSource.h"
 
+#include "runner/LocalPath.h"
 #include "shell/ShellNotify.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QSocketNotifier>
@@ -28,7 +28,7 @@ constexpr quint32 WatchedEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM |
 std::optional<bool> entryIsFolder(const QString& path)
 {
     struct stat status;
-    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+    if (::lstat(encodeLocalPath(path).constData(), &status) != 0)
         return std::nullopt;
     return S_ISDIR(status.st_mode);
 }
@@ -42,13 +42,13 @@ bool entryExists(const QString& path)
 QList<std::pair<QString, bool>> listEntries(const QString& folder)
 {
     QList<std::pair<QString, bool>> entries;
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR* dir = ::opendir(encodeLocalPath(folder).constData());
     if (!dir)
         return entries;
     while (const dirent* entry = ::readdir(dir)) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
             continue;
-        const QString name = QFile::decodeName(entry->d_name);
+        const QString name = decodeLocalPath(QByteArray(entry->d_name));
         bool isFolder = entry->d_type == DT_DIR;
         if (entry->d_type == DT_UNKNOWN)
             isFolder = entryIsFolder(folder + u'/' + name).value_or(false);
@@ -155,7 +155,7 @@ void FolderChangeSource::readEvents()
             const char* name = buffer + offset + sizeof event;
             offset += ssize_t(sizeof event) + event.len;
             handleEvent(event.wd, event.mask, event.cookie,
-                        event.len > 0 ? QFile::decodeName(QByteArray(name, qstrnlen(name, event.len))) : QString());
+                        event.len > 0 ? decodeLocalPath(QByteArray(name, qstrnlen(name, event.len))) : QString());
             any = true;
         }
     }
@@ -327,7 +327,7 @@ void FolderChangeSource::watchFolder(const QString& relative, QList<std::pair<QS
     const QString folder = fullPath(relative);
     // Folders below the root are entries seen without following links; the root is followed.
     const quint32 mask = relative.isEmpty() ? WatchedEvents : WatchedEvents | IN_DONT_FOLLOW;
-    const int wd = ::inotify_add_watch(m_fd, QFile::encodeName(folder).constData(), mask);
+    const int wd = ::inotify_add_watch(m_fd, encodeLocalPath(folder).constData(), mask);
     if (wd < 0)
         return; // out of watches, or gone: the rest of the tree is still watched
     m_watches.insert(wd, relative);

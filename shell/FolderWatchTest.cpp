@@ -4,6 +4,7 @@
 
 #include "shell/ShellNotify.h"
 
+#include "runner/LocalPath.h"
 #include "shell/TestSupport.h"
 
 #include <QDir>
@@ -37,7 +38,7 @@ struct HandlerFailed : std::runtime_error
 
 QByteArray encoded(const QString& path)
 {
-    return QFile::encodeName(path);
+    return encodeLocalPath(path);
 }
 
 void writeFile(const QString& path, const QByteArray& contents, int flags)
@@ -272,6 +273,27 @@ TEST_F(FolderWatch, FileCreatedAfterArmingIsCreatedAndUpdatedOnlyOnItsNextSave)
     ASSERT_TRUE(settle());
     EXPECT_EQ(created.size(), 1);
     EXPECT_EQ(updated, (QStringList{path(Sentinel), path(QStringLiteral("fr.po")), path(Sentinel)}));
+}
+
+TEST_F(FolderWatch, NamesThatAreNotUtf8AreReportedByTheirBytes)
+{
+    const QString latin1 = decodeLocalPath("caf\xe9.po");
+    const QString broken = decodeLocalPath("\xff\xfe.po");
+    writeFile(path(latin1), "#\n", O_CREAT | O_EXCL);
+    QStringList created;
+    notify.setHandledEvents({snItemCreated, snItemUpdated});
+    notify.OnItemCreated = [&](TShellNotify*, PShellItem, const QString& path, bool) { created << path; };
+    repoint(folder);
+
+    writeFile(path(latin1), NewContents, O_TRUNC);
+    writeFile(path(broken), NewContents, O_CREAT | O_EXCL);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(updated, (QStringList{path(latin1), path(Sentinel)}));
+    EXPECT_EQ(created, QStringList{path(broken)});
+    EXPECT_EQ(encoded(created.value(0)), encoded(folder) + "/\xff\xfe.po");
+    // QTemporaryDir would not find the files by decoded names.
+    ::unlink(encoded(path(latin1)).constData());
+    ::unlink(encoded(path(broken)).constData());
 }
 
 TEST_F(FolderWatch, HandledEventsDecideWhatIsDelivered)

@@ -40,7 +40,7 @@ class ListViewExTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        model.addRows({QStringLiteral("de.po"), QStringLiteral("fr.po"), QStringLiteral("it.po")});
+        model.addRows({"de.po", "fr.po", "it.po"});
         CatalogRow row;
         row.Texts = {QStringLiteral("40%"), {}, QStringLiteral("100"), QStringLiteral("40"), QStringLiteral("10"),
                      QStringLiteral("50")};
@@ -114,7 +114,7 @@ TEST_F(ListViewExTest, ColumnWidthsSurviveANewFolder)
 {
     view.setColumnWidth(2, 140);
     model.clear();
-    model.addRows({QStringLiteral("pt.po")});
+    model.addRows({"pt.po"});
     EXPECT_EQ(view.columnWidth(2), 140);
     EXPECT_EQ(view.columnWidth(1), 70);
 }

@@ -1,6 +1,8 @@
 #include "window/PopupMenus.h"
 
+#include "catalog/CatalogModel.h"
 #include "resources/Images.h"
+#include "runner/LocalPath.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -312,7 +314,9 @@ std::optional<QString> PopupMenus::selectedPath() const
     if (selected.isEmpty())
         return std::nullopt;
     const QModelIndex first = selected.first();
-    return m_host.shownFolder() + first.siblingAtColumn(0).data(Qt::DisplayRole).toString();
+    // The file's own bytes, not the caption, which shows bytes that are not UTF-8 as replacement characters.
+    const QByteArray name = first.siblingAtColumn(0).data(CatalogModel::RowRole).value<CatalogRow>().Name;
+    return m_host.shownFolder() + decodeLocalPath(name);
 }
 
 void PopupMenus::setLauncher(std::unique_ptr<EditorLauncher> launcher)

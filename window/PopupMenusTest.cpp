@@ -103,7 +103,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(temp.isValid());
-        model.addRows({QStringLiteral("fr.po"), QStringLiteral("de.po")});
+        model.addRows({"fr.po", "de.po"});
         list.setModel(&model);
         list.resize(500, 200);
         menus = std::make_unique<PopupMenus>(*this, &list, &list);
