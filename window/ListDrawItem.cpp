@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -38,13 +39,29 @@ void ListDrawItem(Canvas& canvas, const CatalogRow& item, const QRect& rect, boo
     if (item.StateIcon != CatalogRow::IconNone)
         canvas.drawImage(item.StateIcon, L + 1, T + 2);
     canvas.textOut(L + 15, textTop, item.Caption);
+    const int captionEnd = L + 15 + canvas.textWidth(item.Caption);
 
     const int S = w(0) + w(1);
-    const QString& status = text(CatalogRow::TextStatus);
-    canvas.textOut(L + S - canvas.textWidth(status) - 5, textTop, status);
-
     const int G = w(2);
     const RowGraph graph = rowGraph(item, G);
+    const QString& status = text(CatalogRow::TextStatus);
+    if (!status.isEmpty()) {
+        const bool countsBlank = std::all_of(item.Texts.begin() + CatalogRow::TextTotal, item.Texts.end(),
+                                             [](const QString& count) { return count.isEmpty(); });
+        const bool spreads = graph.BarKind == RowGraph::Kind::None && countsBlank;
+        const int statusEnd = L + S - StatusMargin;
+        int left = item.Caption.isEmpty() ? L + 15 : captionEnd + StatusMargin;
+        int right = statusEnd;
+        if (spreads) {
+            left = std::max(left, L + w(0) + StatusMargin);
+            right = L + S + G + w(3) + w(4) + w(5) + w(6) - CountMargin;
+        }
+        const int width = canvas.textWidth(status);
+        const int x = std::max(left, statusEnd - width);
+        const QString shown = x + width <= right ? status : canvas.elidedText(status, right - x);
+        canvas.textOut(x, textTop, shown);
+    }
+
     if (graph.BarKind == RowGraph::Kind::Error) {
         canvas.setPenColor(GraphColors::Error);
         canvas.setBrushColor(GraphColors::Error);
@@ -72,7 +89,7 @@ void ListDrawItem(Canvas& canvas, const CatalogRow& item, const QRect& rect, boo
         right += w(column);
         // Column 3 holds the total, the next ones the counts in the row's order.
         const QString& count = text(CatalogRow::TextTotal + column - 3);
-        canvas.textOut(right - canvas.textWidth(count) - 3, textTop, count);
+        canvas.textOut(right - canvas.textWidth(count) - CountMargin, textTop, count);
     }
 }
 
@@ -134,6 +151,18 @@ void PainterCanvas::textOut(int x, int y, const QString& text)
 int PainterCanvas::textWidth(const QString& text)
 {
     return m_painter.fontMetrics().horizontalAdvance(text);
+}
+
+QString RowToolTip(const CatalogRow& item)
+{
+    return item.Texts.at(CatalogRow::TextStatus);
+}
+
+QString PainterCanvas::elidedText(const QString& text, int width)
+{
+    if (width <= 0)
+        return QString();
+    return m_painter.fontMetrics().elidedText(text, Qt::ElideRight, width);
 }
 
 void PainterCanvas::drawImage(int index, int x, int y)

@@ -35,6 +35,9 @@ public:
     virtual void textOut(int x, int y, const QString& text) = 0;
     /// Width in pixels of text in the current font.
     virtual int textWidth(const QString& text) = 0;
+    /// text, cut at its end and marked as cut, so that it is at most width pixels wide in the current font; empty
+    /// when not even the mark fits.
+    virtual QString elidedText(const QString& text, int width) = 0;
     /// Draws image index of the canvas's image list with its top left at x, y, through its transparency; an index
     /// outside the list (-1 included) draws nothing.
     virtual void drawImage(int index, int x, int y) = 0;
@@ -54,6 +57,7 @@ public:
     void rectangle(const QRect& rect) override;
     void textOut(int x, int y, const QString& text) override;
     int textWidth(const QString& text) override;
+    QString elidedText(const QString& text, int width) override;
     void drawImage(int index, int x, int y) override;
 
 private:
@@ -72,6 +76,11 @@ constexpr QColor Untranslated{155, 163, 139};
 constexpr QColor Error{179, 31, 15};
 } // namespace GraphColors
 
+/// Room between the status text and what lies on either side of it.
+inline constexpr int StatusMargin = 5;
+/// Room between a count and its column's right edge.
+inline constexpr int CountMargin = 3;
+
 /// What the row painter takes from the list besides the row: its font, its system colours and its column widths.
 struct ListLook
 {
@@ -89,6 +98,14 @@ struct ListLook
 /// Paints one catalog row. rect is the row's rectangle in the list's viewport: its left edge is 0, or negative
 /// when the list is scrolled sideways, and it spans all columns. selected tells whether the row is shown
 /// selected.
+///
+/// The status text is right-aligned in the Status column and may run leftwards into the room the file name leaves,
+/// never over the icon or the name. A row that leaves the Graph and count columns blank (a check that could not
+/// run) gives a status too long for its column those columns instead, from the Status column's left edge on. What
+/// still does not fit is cut, marked as cut; the list shows the whole text as the row's tooltip.
 void ListDrawItem(Canvas& canvas, const CatalogRow& item, const QRect& rect, bool selected, const ListLook& look);
+
+/// The row's tooltip: its whole status text, which the painter may have had to cut.
+QString RowToolTip(const CatalogRow& item);
 
 #endif // QUILLMARK_WINDOW_LISTDRAWITEM_H

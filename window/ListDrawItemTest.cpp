@@ -221,6 +221,39 @@ TEST(ListDrawItem, NegativeCountsDrawNoBar)
     }
 }
 
+TEST(ListDrawItem, StatusLeavesTheFileNameAloneAndACheckThatCouldNotRunUsesTheEmptyColumns)
+{
+    ListLook look = testLook();
+    look.ColumnWidths[0] = 40;
+    // "3 errors" right-aligned would start at 40 + 70 - 5 - 48 = 57, inside the name, which ends at 15 + 60.
+    CatalogRow row = makeRow(QStringLiteral("3 errors"), "", "", "", CatalogRow::IconErrors);
+    row.Caption = QStringLiteral("pt_BR.po.x");
+    RecordingCanvas narrow;
+    ListDrawItem(narrow, row, rowRect(), false, look);
+    CanvasCall status = narrow.texts().at(1);
+    EXPECT_EQ(status.at.x(), 15 + 60 + 5);
+    EXPECT_EQ(status.text, QStringLiteral("3 e\u2026"));
+
+    // A start error leaves the bar and the counts blank: it runs on over them from the Status column's left edge
+    // and is cut at the last column's.
+    const QString failed = QStringLiteral("msgfmt \"/po/de.po\" -v -c -o /dev/null doesn't exist.");
+    row = makeRow(failed, "", "", "", CatalogRow::IconErrors);
+    row.Texts[CatalogRow::TextTotal].clear();
+    look.ColumnWidths = {150, 70, 100, 50, 50, 50, 50};
+    RecordingCanvas wide;
+    ListDrawItem(wide, row, rowRect(), false, look);
+    status = wide.texts().at(1);
+    EXPECT_EQ(status.at.x(), 150 + 5);
+    EXPECT_EQ(status.text, failed);
+    look.ColumnWidths[2] = 40;
+    RecordingCanvas cut;
+    ListDrawItem(cut, row, rowRect(), false, look);
+    status = cut.texts().at(1);
+    EXPECT_EQ(status.at.x(), 150 + 5);
+    EXPECT_LE(status.at.x() + cut.textWidth(status.text), 460 - 3);
+    EXPECT_TRUE(status.text.endsWith(QChar(0x2026)));
+}
+
 TEST(TextToInt, TakesOnlyAWholeSignedDecimalThatFitsIn32Bits)
 {
     EXPECT_EQ(textToInt(QStringLiteral("42")), 42);
@@ -278,6 +311,26 @@ TEST(PainterCanvas, PaintsTheRowPixelsWhereTheRecordedGeometryPutsThem)
         for (int x = 15; x < 45 && !captionInk; ++x)
             captionInk = at(x, y) == HighlightText;
     EXPECT_TRUE(captionInk);
+}
+
+// A long status of a check that could not run, painted for real: left of the Status column the row is exactly as
+// it is without a status.
+TEST(PainterCanvas, LongStatusLeavesThePixelsLeftOfTheStatusColumnAlone)
+{
+    const auto paint = [](const QString& status) {
+        QImage image(520, 17, QImage::Format_RGB32);
+        image.fill(Qt::magenta);
+        QPainter painter(&image);
+        PainterCanvas canvas(painter, {});
+        CatalogRow row = makeRow(status, "", "", "", CatalogRow::IconErrors);
+        row.Texts[CatalogRow::TextTotal].clear();
+        ListDrawItem(canvas, row, QRect(0, 0, 520, 17), false, testLook());
+        return image;
+    };
+    const QImage without = paint(QString());
+    const QImage with = paint(QStringLiteral("msgfmt \"/home/translator/po/de.po\" -v -c -o /dev/null doesn't exist."));
+    EXPECT_EQ(with.copy(0, 0, 150, 17), without.copy(0, 0, 150, 17));
+    EXPECT_NE(with, without);
 }
 
 } // namespace

@@ -6,14 +6,18 @@
 
 #include <QEvent>
 #include <QFocusEvent>
+#include <QFontMetrics>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QResizeEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -68,7 +72,29 @@ int ListHeader::dividerAt(int x) const
 
 int ListHeader::trackedWidth(int x) const
 {
-    return std::clamp(m_startWidth + x - m_pressX, minimumSectionSize(), maximumSectionSize());
+    return std::clamp(m_startWidth + x - m_pressX, sectionMinimum(m_section), maximumSectionSize());
+}
+
+int ListHeader::sectionMinimum(int logicalIndex) const
+{
+    // The header's own measure takes a bold font; the captions here are never bold. Its text lies inside a margin
+    // on either side, and each divider takes a pixel.
+    const QString text = model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
+    const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this);
+    const int caption = fontMetrics().horizontalAdvance(text) + 2 * margin + 2;
+    const int contents = m_contentsMinimums.value(logicalIndex);
+    return std::max({minimumSectionSize(), caption, contents});
+}
+
+void ListHeader::setContentsMinimum(int logicalIndex, int width)
+{
+    if (logicalIndex < 0)
+        return;
+    if (m_contentsMinimums.size() <= logicalIndex)
+        m_contentsMinimums.resize(logicalIndex + 1);
+    m_contentsMinimums[logicalIndex] = width;
+    if (logicalIndex < count() && sectionSize(logicalIndex) < sectionMinimum(logicalIndex))
+        resizeSection(logicalIndex, sectionMinimum(logicalIndex));
 }
 
 void ListHeader::moveTrackingLine(int width)
@@ -124,8 +150,8 @@ void ListHeader::mouseReleaseEvent(QMouseEvent* event)
             QHeaderView::mouseReleaseEvent(event);
         return;
     }
-    const int section = std::exchange(m_section, -1);
     const int width = trackedWidth(event->position().toPoint().x());
+    const int section = std::exchange(m_section, -1);
     m_trackingLine->hide();
     resizeSection(section, width);
     event->accept();
@@ -156,13 +182,32 @@ TListViewEx::TListViewEx(QWidget* parent)
 
 void TListViewEx::setModel(QAbstractItemModel* model)
 {
+    if (this->model())
+        this->model()->disconnect(this);
     QTreeView::setModel(model);
+    if (model) {
+        connect(model, &QAbstractItemModel::rowsInserted, this,
+                [this](const QModelIndex&, int first, int last) { fitCounts(first, last); });
+        connect(model, &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                    fitCounts(topLeft.row(), bottomRight.row());
+                });
+        connect(model, &QAbstractItemModel::modelReset, this, [this] { fitCounts(0, this->model()->rowCount() - 1); });
+    }
     applyInitialWidths();
+    if (model)
+        fitCounts(0, model->rowCount() - 1);
 }
 
 void TListViewEx::invalidate()
 {
     viewport()->update();
+}
+
+void TListViewEx::setScale(double scale)
+{
+    FScale = std::max(1.0, scale);
+    applyInitialWidths();
 }
 
 void TListViewEx::setStateImages(QList<QImage> images)
@@ -218,18 +263,48 @@ void TListViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
     painter->restore();
 }
 
+bool TListViewEx::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const QString tip
+            = index.isValid() ? RowToolTip(index.data(CatalogModel::RowRole).value<CatalogRow>()) : QString();
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, viewport(), visualRect(index));
+        return true;
+    }
+    return QTreeView::viewportEvent(event);
+}
+
 void TListViewEx::resizeEvent(QResizeEvent* event)
 {
     QTreeView::resizeEvent(event);
-    fitFirstColumn();
+    // "File" takes the spare width when the list itself changes size. A scroll bar that comes or goes changes only
+    // the viewport: then "File" follows only if the columns filled the viewport exactly before, so that a width
+    // the user gave a column by dragging stays.
+    const int listWidth = width();
+    const int viewportWidth = viewport()->width();
+    if (listWidth != FListWidth || (viewportWidth != FViewportWidth && FHeader->length() == FViewportWidth))
+        fitFirstColumn();
+    FListWidth = listWidth;
+    FViewportWidth = viewportWidth;
 }
 
 void TListViewEx::changeEvent(QEvent* event)
 {
     QTreeView::changeEvent(event);
-    // Rows are as high as the font asks.
-    if (event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::FontChange) {
+        // Rows are as high as the font asks, and the columns start again from widths for the font.
         scheduleDelayedItemsLayout();
+        for (int i = 0; i < FHeader->count(); ++i)
+            FHeader->setContentsMinimum(i, 0);
+        applyInitialWidths();
+        if (model())
+            fitCounts(0, model()->rowCount() - 1);
+    }
 }
 
 void TListViewEx::focusInEvent(QFocusEvent* event)
@@ -251,8 +326,10 @@ void TListViewEx::focusOutEvent(QFocusEvent* event)
 void TListViewEx::applyInitialWidths()
 {
     const int count = FHeader->count();
-    for (int i = 0; i < static_cast<int>(std::size(InitialWidths)) && i + 1 < count; ++i)
-        FHeader->resizeSection(i + 1, InitialWidths[i]);
+    for (int i = 0; i < static_cast<int>(std::size(InitialWidths)) && i + 1 < count; ++i) {
+        const int scaled = static_cast<int>(std::lround(InitialWidths[i] * FScale));
+        FHeader->resizeSection(i + 1, std::max(scaled, FHeader->sectionMinimum(i + 1)));
+    }
     fitFirstColumn();
 }
 
@@ -263,5 +340,26 @@ void TListViewEx::fitFirstColumn()
     int others = 0;
     for (int i = 1; i < FHeader->count(); ++i)
         others += FHeader->sectionSize(i);
-    FHeader->resizeSection(0, std::max(0, viewport()->width() - others));
+    FHeader->resizeSection(0, std::max(FHeader->sectionMinimum(0), viewport()->width() - others));
+}
+
+void TListViewEx::fitCounts(int first, int last)
+{
+    QAbstractItemModel* rows = model();
+    if (!rows || first < 0)
+        return;
+    const QFontMetrics metrics(font());
+    for (int text = CatalogRow::TextTotal; text <= CatalogRow::TextUntranslated; ++text) {
+        // Each text of a row lies in the column of the same index plus one: the caption comes first.
+        const int column = text + 1;
+        int widest = 0;
+        for (int row = first; row <= last && row < rows->rowCount(); ++row) {
+            const auto item = rows->index(row, 0).data(CatalogModel::RowRole).value<CatalogRow>();
+            widest = std::max(widest, metrics.horizontalAdvance(item.Texts.at(static_cast<std::size_t>(text))));
+        }
+        // A count is drawn CountMargin left of its column's right edge; as much again keeps it off its neighbour.
+        const int needed = widest > 0 ? widest + 2 * CountMargin : 0;
+        if (needed > FHeader->sectionMinimum(column))
+            FHeader->setContentsMinimum(column, needed);
+    }
 }

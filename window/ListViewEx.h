@@ -29,6 +29,11 @@ public:
     /// The line shown while a divider is dragged; null before the first drag.
     const QWidget* trackingLine() const { return m_trackingLine; }
 
+    /// The narrowest the column may be made: room for its caption and for what setContentsMinimum asked.
+    int sectionMinimum(int logicalIndex) const;
+    /// Asks for at least width pixels for the column's contents; a narrower column is widened at once.
+    void setContentsMinimum(int logicalIndex, int width);
+
 signals:
     /// A divider drag started; width is the column's width at that moment.
     void trackingStarted(int logicalIndex, int width);
@@ -48,6 +53,7 @@ private:
     int trackedWidth(int x) const;
     void moveTrackingLine(int width);
 
+    QList<int> m_contentsMinimums;
     int m_section = -1;
     int m_pressX = 0;
     int m_startWidth = 0;
@@ -62,7 +68,9 @@ class TListViewEx : public QTreeView
     Q_OBJECT
 
 public:
-    /// Widths the columns Status to Untranslated get when a model is set; "File" takes what they leave.
+    /// Widths the columns Status to Untranslated get when a model is set, at the design font; "File" takes what
+    /// they leave. A larger scale (setScale) widens them in proportion, and no column is narrower than its caption
+    /// or, for the counts, than its widest count.
     static constexpr int InitialWidths[] = {70, 100, 50, 50, 50, 50};
 
     explicit TListViewEx(QWidget* parent = nullptr);
@@ -72,6 +80,9 @@ public:
 
     /// Marks the whole list for repainting.
     void invalidate();
+
+    /// Gives the columns their initial widths grown by scale (1 at the design font), and "File" the rest.
+    void setScale(double scale);
 
     /// The images that a row's state icon indexes; the four state icons unless replaced.
     const QList<QImage>& stateImages() const { return FStateImages; }
@@ -93,6 +104,7 @@ protected:
     virtual void DoColumnResize(int columnIndex, int columnWidth);
 
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool viewportEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -100,10 +112,16 @@ protected:
 
 private:
     void applyInitialWidths();
-    /// Gives "File" the viewport's width less the other columns'.
+    /// Gives "File" the viewport's width less the other columns', never less than its caption needs.
     void fitFirstColumn();
+    /// Widens a count column whose count in rows first to last would not fit.
+    void fitCounts(int first, int last);
 
     ListHeader* FHeader;
+    double FScale = 1.0;
+    /// Widths seen at the last resize: the list's own, and its viewport's.
+    int FListWidth = -1;
+    int FViewportWidth = -1;
     QList<QImage> FStateImages;
     /// The selection is shown only while the list has the focus (a popup menu of its own does not take it away).
     bool FSelectionShown = false;

@@ -7,7 +7,9 @@
 #include <QImage>
 #include <QPalette>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -95,12 +97,24 @@ protected:
     std::vector<ResizeEvent> events;
 };
 
-TEST_F(ListViewExTest, ColumnsStartWithTheirWidthsAndFileTakesTheRest)
+TEST_F(ListViewExTest, ColumnsStartWithTheirWidthsOrTheirCaptionsAndFileTakesTheRest)
 {
     const int others[] = {70, 100, 50, 50, 50, 50};
-    for (int i = 1; i < 7; ++i)
-        EXPECT_EQ(view.columnWidth(i), others[i - 1]) << i;
-    EXPECT_EQ(view.columnWidth(0), view.viewport()->width() - 370);
+    const QFontMetrics metrics(view.listHeader()->font());
+    const int margin = view.style()->pixelMetric(QStyle::PM_HeaderMargin);
+    int sum = 0;
+    for (int i = 1; i < 7; ++i) {
+        const QString caption = view.model()->headerData(i, Qt::Horizontal).toString();
+        const int captionRoom = view.columnWidth(i) - 2 * margin;
+        EXPECT_GE(captionRoom, metrics.horizontalAdvance(caption)) << i;
+        if (view.listHeader()->sectionMinimum(i) <= others[i - 1]) {
+            EXPECT_EQ(view.columnWidth(i), others[i - 1]) << i;
+        }
+        sum += view.columnWidth(i);
+    }
+    // "Translated" and "Untranslated" are wider than 50 in any font the tests meet.
+    EXPECT_GT(view.columnWidth(4), 50);
+    EXPECT_EQ(view.columnWidth(0), view.viewport()->width() - sum);
     EXPECT_EQ(view.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("File"));
 
     // Widening the list widens "File" only.
@@ -108,6 +122,42 @@ TEST_F(ListViewExTest, ColumnsStartWithTheirWidthsAndFileTakesTheRest)
     view.resize(800, 300);
     EXPECT_EQ(view.columnWidth(0), before + 100);
     EXPECT_EQ(view.columnWidth(2), 100);
+
+    // A count wider than its column widens the column.
+    CatalogRow row = model.rows().at(0);
+    row.Texts[CatalogRow::TextTranslated] = QStringLiteral("1234567890123");
+    model.setRow(0, row);
+    EXPECT_GE(view.columnWidth(4),
+              QFontMetrics(view.font()).horizontalAdvance(row.Texts[CatalogRow::TextTranslated]) + 6);
+}
+
+TEST_F(ListViewExTest, FileKeepsADraggedWidthAndTakesTheSpareWidthOnlyWhenTheListIsResized)
+{
+    ListHeader* header = view.listHeader();
+    const auto drag = [&](int column, int by) {
+        const int x = dividerOf(column);
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, QPoint(x, headerMiddle()));
+        QTest::mouseMove(header->viewport(), QPoint(x + by, headerMiddle()));
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(x + by, headerMiddle()));
+        QApplication::processEvents();
+    };
+    const int fitted = view.columnWidth(0);
+    // Wider than the list: a horizontal scroll bar comes and the viewport changes, "File" stays as dragged.
+    drag(0, 80);
+    QTRY_VERIFY(view.horizontalScrollBar()->isVisible());
+    EXPECT_EQ(view.columnWidth(0), fitted + 80);
+    // Another column widened takes nothing from "File".
+    drag(2, 40);
+    EXPECT_EQ(view.columnWidth(0), fitted + 80);
+    EXPECT_EQ(view.columnWidth(2), 140);
+
+    // A list too narrow for the other columns still leaves "File" its caption.
+    view.resize(150, 300);
+    const int captionRoom = view.columnWidth(0) - 2 * view.style()->pixelMetric(QStyle::PM_HeaderMargin);
+    EXPECT_GE(captionRoom, QFontMetrics(header->font()).horizontalAdvance(QStringLiteral("File")));
+    view.resize(900, 300);
+    QApplication::processEvents();
+    EXPECT_EQ(header->length(), view.viewport()->width());
 }
 
 TEST_F(ListViewExTest, ColumnWidthsSurviveANewFolder)
@@ -176,8 +226,8 @@ TEST_F(ListViewExTest, DividerAtASectionsLeftEdgeResizesThePreviousColumn)
     QTest::mouseMove(header->viewport(), QPoint(x - 500, headerMiddle()));
     QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(x - 500, headerMiddle()));
 
-    // Never narrower than the header allows.
-    const int narrowest = header->minimumSectionSize();
+    // Never narrower than its caption.
+    const int narrowest = header->sectionMinimum(2);
     EXPECT_EQ(view.columnWidth(2), narrowest);
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events.back(), (ResizeEvent{"end", 2, narrowest, narrowest}));
@@ -214,6 +264,20 @@ TEST_F(ListViewExTest, PaintsTheBarsAtTheColumnsCurrentPlace)
     EXPECT_EQ(pixel(image, s + 52, 0), GraphColors::Fuzzy);
     EXPECT_EQ(pixel(image, s + 65, 0), GraphColors::Untranslated);
     EXPECT_EQ(pixel(image, s + 129, 0), GraphColors::Untranslated);
+}
+
+TEST_F(ListViewExTest, RowTooltipIsItsWholeStatus)
+{
+    const auto tipAt = [this](int row) {
+        const QPoint at = view.visualRect(model.index(row, 0)).center();
+        QHelpEvent help(QEvent::ToolTip, at, view.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view.viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    // A row not checked yet has none.
+    EXPECT_EQ(tipAt(2), QString());
+    EXPECT_EQ(tipAt(1), QStringLiteral("2 errors"));
+    EXPECT_EQ(tipAt(0), QStringLiteral("40%"));
 }
 
 TEST_F(ListViewExTest, ScrolledSidewaysTheRowStartsLeftOfTheViewport)

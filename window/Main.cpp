@@ -290,9 +290,9 @@ void TFrmMain::FormShow()
         EdtFile->setText(FArguments.value(2));
         CheckSingleFile();
     }
-    QHeaderView* header = List->header();
+    ListHeader* header = List->listHeader();
     if (header->count() > 0)
-        header->resizeSection(0, std::max(0, header->sectionSize(0) - FileColumnNarrowing));
+        header->resizeSection(0, std::max(header->sectionMinimum(0), header->sectionSize(0) - FileColumnNarrowing));
 }
 
 void TFrmMain::FormDestroy()

@@ -33,6 +33,14 @@ int RecordingCanvas::textWidth(const QString& text)
     return static_cast<int>(text.size()) * CharWidth;
 }
 
+QString RecordingCanvas::elidedText(const QString& text, int width)
+{
+    if (textWidth(text) <= width)
+        return text;
+    const qsizetype kept = width / CharWidth - 1;
+    return kept < 0 ? QString() : text.left(kept) + QChar(0x2026);
+}
+
 void RecordingCanvas::drawImage(int index, int x, int y)
 {
     CanvasCall call = stateFor(CanvasCall::Kind::DrawImage);

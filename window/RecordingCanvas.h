@@ -49,6 +49,8 @@ public:
     void rectangle(const QRect& rect) override;
     void textOut(int x, int y, const QString& text) override;
     int textWidth(const QString& text) override;
+    /// As many whole characters as fit with the mark "…" after them.
+    QString elidedText(const QString& text, int width) override;
     void drawImage(int index, int x, int y) override;
 
     const QList<CanvasCall>& calls() const { return m_calls; }
