@@ -14,7 +14,7 @@ SingleFileCheck::SingleFileCheck(TextSink* output, QObject* parent)
     };
     // A program that cannot start says so in the memo rather than leaving it blank.
     FileRunner.OnStartError = [this](TCommandRunner*, const QString& message) {
-        UiHandover::instance().call([this, &message] { m_output->AddLine(message); });
+        UiHandover::instance().call([this, &message] { show(message, false); });
     };
 }
 
@@ -27,6 +27,7 @@ void SingleFileCheck::CheckSingleFile(const QString& text)
 {
     FileRunner.Stop();
     m_output->Clear();
+    m_beginningShown = false;
     if (text.isEmpty()) {
         m_output->AddLine(QStringLiteral("No file specified."));
         return;
@@ -35,8 +36,18 @@ void SingleFileCheck::CheckSingleFile(const QString& text)
     FileRunner.Execute();
 }
 
-void SingleFileCheck::FileRunnerNewLine(TCommandRunner*, const QByteArray& NewLine, TOutputType)
+void SingleFileCheck::FileRunnerNewLine(TCommandRunner*, const QByteArray& NewLine, TOutputType OutputType)
 {
     const QString line = QString::fromLocal8Bit(NewLine);
-    UiHandover::instance().call([this, &line] { m_output->AddLine(line); });
+    const bool beginning = OutputType == otBeginningOfLine;
+    UiHandover::instance().call([this, &line, beginning] { show(line, beginning); });
+}
+
+void SingleFileCheck::show(const QString& line, bool beginning)
+{
+    if (m_beginningShown)
+        m_output->ReplaceLastLine(line);
+    else
+        m_output->AddLine(line);
+    m_beginningShown = beginning;
 }

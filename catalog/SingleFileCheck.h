@@ -9,7 +9,8 @@
 class TextSink;
 
 /// Checks one file with msgfmt on FileRunner and writes every line it prints to a text sink (the single-file
-/// page's memo). UI thread, except FileRunnerNewLine, which the reader thread calls.
+/// page's memo), each line once: the beginning of a line shows as soon as it arrives and its whole line takes its
+/// place. UI thread, except FileRunnerNewLine, which the reader thread calls.
 class SingleFileCheck : public QObject
 {
     Q_OBJECT
@@ -26,7 +27,12 @@ public:
     void FileRunnerNewLine(TCommandRunner* Sender, const QByteArray& NewLine, TOutputType OutputType);
 
 private:
+    /// On the UI thread: line goes into the sink, over a beginning shown before it.
+    void show(const QString& line, bool beginning);
+
     TextSink* m_output;
+    /// The sink's last line is the beginning of a line whose end has not come yet. UI thread only.
+    bool m_beginningShown = false;
 };
 
 #endif // QUILLMARK_CATALOG_SINGLEFILECHECK_H

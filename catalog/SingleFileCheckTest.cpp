@@ -4,6 +4,7 @@
 #include "catalog/TestPrinters.h"
 #include "catalog/TextSink.h"
 
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +22,13 @@ public:
         ++clears;
     }
     void AddLine(const QString& line) override { lines.append(line); }
+    void ReplaceLastLine(const QString& line) override
+    {
+        if (lines.isEmpty())
+            ADD_FAILURE() << "nothing to replace";
+        else
+            lines.last() = line;
+    }
 
     QStringList lines;
     int clears = 0;
@@ -83,12 +91,28 @@ TEST_F(SingleFileCheckTest, ANewCheckStopsTheEarlierOneFirst)
     ASSERT_TRUE(QTest::qWaitFor([&] { return sink.lines.contains("started"); }, 10000));
     check.CheckSingleFile(good);
     waitForEnd();
-    // Beginnings of lines may come before their whole lines; nothing of the stopped check may.
-    ASSERT_FALSE(sink.lines.isEmpty());
-    EXPECT_EQ(sink.lines.last(), "2 translated messages, 1 fuzzy translation.");
-    for (const QString& line : sink.lines)
-        EXPECT_TRUE(QStringLiteral("2 translated messages, 1 fuzzy translation.").startsWith(line))
-            << line.toStdString();
+    EXPECT_EQ(sink.lines, QStringList({"2 translated messages, 1 fuzzy translation."}));
+}
+
+TEST_F(SingleFileCheckTest, ABeginningShowsAtOnceAndItsWholeLineTakesItsPlace)
+{
+    QTemporaryDir bin;
+    const QString go = bin.filePath("go");
+    // Half a line, then the rest only once the test has seen the half.
+    writeTextFile(bin.filePath("msgfmt"), QStringLiteral("#!/bin/sh\nprintf '3 translated'\n"
+                                                         "while [ ! -e '%1' ]; do sleep 0.01; done\n"
+                                                         "printf ' messages.\\nnext\\n'\n")
+                                              .arg(go)
+                                              .toUtf8());
+    QFile::setPermissions(bin.filePath("msgfmt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    PathOverride path(bin.path());
+
+    check.CheckSingleFile(dir.filePath("de.po"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sink.lines == QStringList({"3 translated"}); }, 10000))
+        << sink.lines.join('|').toStdString();
+    writeTextFile(go, "");
+    waitForEnd();
+    EXPECT_EQ(sink.lines, QStringList({"3 translated messages.", "next"}));
 }
 
 TEST_F(SingleFileCheckTest, AProgramThatCannotStartSaysSoInTheMemo)

@@ -10,6 +10,8 @@ public:
     virtual ~TextSink() = default;
     virtual void Clear() = 0;
     virtual void AddLine(const QString& line) = 0;
+    /// The last line becomes line: a beginning of a line shown earlier gives way to its whole line.
+    virtual void ReplaceLastLine(const QString& line) = 0;
 };
 
 #endif // QUILLMARK_CATALOG_TEXTSINK_H

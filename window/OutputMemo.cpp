@@ -32,6 +32,18 @@ void TOutputMemo::AddLine(const QString& line)
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
+void TOutputMemo::ReplaceLastLine(const QString& line)
+{
+    if (m_lineCount == 0) {
+        AddLine(line);
+        return;
+    }
+    QTextCursor cursor(document()->lastBlock());
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(line);
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
 QStringList TOutputMemo::lines() const
 {
     QStringList result;

@@ -15,6 +15,7 @@ public:
 
     void Clear() override;
     void AddLine(const QString& line) override;
+    void ReplaceLastLine(const QString& line) override;
 
     /// Every line of the memo, the last one included when it is empty.
     QStringList lines() const;
