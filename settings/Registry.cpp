@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -41,12 +42,20 @@ public:
         m_fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (m_fd < 0)
             m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-        if (m_fd < 0)
+        if (m_fd < 0) {
+            m_problem = QString::fromLocal8Bit(std::strerror(errno));
             return;
+        }
         const auto deadline = std::chrono::steady_clock::now() + LockPatience;
         while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
-            if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > deadline)
+            if (errno != EWOULDBLOCK && errno != EINTR) {
+                m_problem = QString::fromLocal8Bit(std::strerror(errno));
                 return;
+            }
+            if (std::chrono::steady_clock::now() > deadline) {
+                m_problem = QStringLiteral("another program has held the settings locked too long");
+                return;
+            }
             std::this_thread::sleep_for(1ms);
         }
         m_locked = true;
@@ -60,11 +69,33 @@ public:
     FileLock& operator=(const FileLock&) = delete;
 
     bool locked() const { return m_locked; }
+    /// Why the lock could not be had.
+    const QString& problem() const { return m_problem; }
 
 private:
     int m_fd = -1;
     bool m_locked = false;
+    QString m_problem;
 };
+
+/// What a value is, in the user's words: "a text", "a number" …
+QString kindOf(const QJsonValue& value)
+{
+    switch (value.type()) {
+    case QJsonValue::String:
+        return QStringLiteral("a text");
+    case QJsonValue::Double:
+        return QStringLiteral("a number");
+    case QJsonValue::Bool:
+        return QStringLiteral("true or false");
+    case QJsonValue::Array:
+        return QStringLiteral("a list");
+    case QJsonValue::Object:
+        return QStringLiteral("an object");
+    default:
+        return QStringLiteral("null");
+    }
+}
 
 QString lockPath(const QString& filePath)
 {
@@ -112,21 +143,35 @@ QString keyFolder()
 
 } // namespace
 
-ERegistryException::ERegistryException(const QString& message, const QString& valueName)
+ERegistryException::ERegistryException(const QString& message, const QString& valueName, const QString& filePath,
+                                       const QString& reason)
     : std::runtime_error(message.toStdString())
     , FValueName(valueName)
+    , FFilePath(filePath)
+    , FReason(reason)
 { }
 
-ESetDataError::ESetDataError(const QString& valueName)
-    : ERegistryException(QStringLiteral("Failed to set data for '%1'").arg(valueName), valueName)
+QString ERegistryException::FullText() const
+{
+    QString text = QString::fromStdString(what());
+    if (FFilePath.isEmpty() && FReason.isEmpty())
+        return text;
+    text += QLatin1Char('\n');
+    if (!FFilePath.isEmpty())
+        text += FFilePath + (FReason.isEmpty() ? QString() : QStringLiteral(": "));
+    return text + FReason;
+}
+
+ESetDataError::ESetDataError(const QString& valueName, const QString& filePath, const QString& reason)
+    : ERegistryException(QStringLiteral("Failed to set data for '%1'").arg(valueName), valueName, filePath, reason)
 { }
 
-EGetDataError::EGetDataError(const QString& valueName)
-    : ERegistryException(QStringLiteral("Failed to get data for '%1'").arg(valueName), valueName)
+EGetDataError::EGetDataError(const QString& valueName, const QString& filePath, const QString& reason)
+    : ERegistryException(QStringLiteral("Failed to get data for '%1'").arg(valueName), valueName, filePath, reason)
 { }
 
-EInvalidDataType::EInvalidDataType(const QString& valueName)
-    : ERegistryException(QStringLiteral("Invalid data type for '%1'").arg(valueName), valueName)
+EInvalidDataType::EInvalidDataType(const QString& valueName, const QString& filePath, const QString& reason)
+    : ERegistryException(QStringLiteral("Invalid data type for '%1'").arg(valueName), valueName, filePath, reason)
 { }
 
 QString TRegistry::defaultFilePath()
@@ -174,7 +219,8 @@ QString TRegistry::ReadString(const QString& name)
     if (value.isUndefined())
         return QString();
     if (!value.isString())
-        throw EInvalidDataType(name);
+        throw EInvalidDataType(name, FFilePath,
+                               QStringLiteral("it holds %1 where a text belongs").arg(kindOf(value)));
     QString text = value.toString();
     const qsizetype end = text.indexOf(QChar(0));
     if (end >= 0)
@@ -186,13 +232,18 @@ qint32 TRegistry::ReadInteger(const QString& name)
 {
     const QJsonValue value = read(name);
     if (value.isUndefined())
-        throw EGetDataError(name);
+        throw EGetDataError(name, FFilePath, QStringLiteral("it is not there"));
     if (!value.isDouble())
-        throw EInvalidDataType(name);
+        throw EInvalidDataType(name, FFilePath,
+                               QStringLiteral("it holds %1 where a whole number belongs").arg(kindOf(value)));
     const double number = value.toDouble();
     if (number != std::trunc(number) || number < std::numeric_limits<qint32>::min()
         || number > std::numeric_limits<qint32>::max())
-        throw EInvalidDataType(name);
+        throw EInvalidDataType(name, FFilePath,
+                               QStringLiteral("it holds %1, which is not a whole number from %2 to %3")
+                                   .arg(number)
+                                   .arg(std::numeric_limits<qint32>::min())
+                                   .arg(std::numeric_limits<qint32>::max()));
     return static_cast<qint32>(number);
 }
 
@@ -206,14 +257,16 @@ void TRegistry::WriteInteger(const QString& name, qint32 value)
     change(name, QJsonValue(static_cast<qint64>(value)));
 }
 
-bool TRegistry::DeleteValue(const QString& name)
+bool TRegistry::DeleteValue(const QString& name, QString* reason)
 {
     if (!ValueExists(name))
         return true;
     try {
         change(name, QJsonValue(QJsonValue::Undefined));
         return true;
-    } catch (const ESetDataError&) {
+    } catch (const ESetDataError& error) {
+        if (reason)
+            *reason = error.Reason();
         return false;
     }
 }
@@ -293,13 +346,20 @@ QJsonValue TRegistry::read(const QString& name)
     return FValues.value(name);
 }
 
+void TRegistry::failWrite(const QString& name, const QString& reason) const
+{
+    throw ESetDataError(name, FFilePath, reason);
+}
+
 void TRegistry::change(const QString& name, const QJsonValue& value)
 {
     if (!FOpen)
-        throw ESetDataError(name);
+        failWrite(name, QStringLiteral("the settings are closed"));
     FileLock lock(lockPath(FFilePath));
-    if (!lock.locked() || load() == Loaded::Blocked)
-        throw ESetDataError(name);
+    if (!lock.locked())
+        failWrite(name, lock.problem());
+    if (load() == Loaded::Blocked)
+        failWrite(name, QStringLiteral("the file could not be read, and it is left untouched"));
     if (value.isUndefined()) {
         if (!FValues.contains(name))
             return;
@@ -312,9 +372,9 @@ void TRegistry::change(const QString& name, const QJsonValue& value)
     QDir().mkpath(QFileInfo(FFilePath).absolutePath());
     QSaveFile file(FFilePath);
     if (!file.open(QIODevice::WriteOnly))
-        throw ESetDataError(name);
+        failWrite(name, file.errorString());
     const QByteArray data = QJsonDocument(FValues).toJson(QJsonDocument::Indented);
     if (file.write(data) != data.size() || !file.commit())
-        throw ESetDataError(name);
+        failWrite(name, file.errorString());
     syncFolder(QFileInfo(FFilePath).absolutePath());
 }

@@ -7,36 +7,48 @@
 
 #include <stdexcept>
 
-/// An error of the settings store. what() is the whole message, naming the value.
+/// An error of the settings store. what() is its message, naming the value, the one line the user has always
+/// seen; the file and the reason go below it in FullText().
 class ERegistryException : public std::runtime_error
 {
 public:
-    ERegistryException(const QString& message, const QString& valueName);
+    ERegistryException(const QString& message, const QString& valueName, const QString& filePath,
+                       const QString& reason);
     const QString& ValueName() const { return FValueName; }
+    /// The settings file; empty when the error met none.
+    const QString& FilePath() const { return FFilePath; }
+    /// Why the value could not be read or written: the system's words for a failed write.
+    const QString& Reason() const { return FReason; }
+    /// The message, then on the next line the file and the reason, as in "/home/u/.config/…/settings.json: Not a
+    /// directory".
+    QString FullText() const;
 
 private:
     QString FValueName;
+    QString FFilePath;
+    QString FReason;
 };
 
 /// "Failed to set data for '%s'": a value could not be written.
 class ESetDataError : public ERegistryException
 {
 public:
-    explicit ESetDataError(const QString& valueName);
+    ESetDataError(const QString& valueName, const QString& filePath = QString(), const QString& reason = QString());
 };
 
 /// "Failed to get data for '%s'": an integer that does not exist.
 class EGetDataError : public ERegistryException
 {
 public:
-    explicit EGetDataError(const QString& valueName);
+    EGetDataError(const QString& valueName, const QString& filePath = QString(), const QString& reason = QString());
 };
 
 /// "Invalid data type for '%s'": a value of the other kind (or an integer outside 32 bits).
 class EInvalidDataType : public ERegistryException
 {
 public:
-    explicit EInvalidDataType(const QString& valueName);
+    EInvalidDataType(const QString& valueName, const QString& filePath = QString(),
+                     const QString& reason = QString());
 };
 
 /// The per-user settings: named string and integer values kept in one JSON object in a file of the user's
@@ -79,8 +91,8 @@ public:
     /// Throw ESetDataError when the value is not on disk afterwards.
     void WriteString(const QString& name, const QString& value);
     void WriteInteger(const QString& name, qint32 value);
-    /// A missing value is fine. False when an existing value could not be removed.
-    bool DeleteValue(const QString& name);
+    /// A missing value is fine. False when an existing value could not be removed, with the reason in reason.
+    bool DeleteValue(const QString& name, QString* reason = nullptr);
 
     /// What the user should be told about a settings file that was kept aside; empty once taken.
     QString takeNotice();
@@ -98,6 +110,7 @@ private:
     void change(const QString& name, const QJsonValue& value);
     QJsonValue read(const QString& name);
     bool keepAside(const QString& reason);
+    [[noreturn]] void failWrite(const QString& name, const QString& reason) const;
 
     QString FFilePath;
     bool FOpen = false;

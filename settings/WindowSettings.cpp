@@ -4,6 +4,9 @@
 
 #include <QDir>
 
+#include <algorithm>
+#include <optional>
+
 namespace {
 
 QString dirName(int n)
@@ -20,6 +23,18 @@ void defaultString(TRegistry& registry, const QString& name, const QString& valu
 void defaultInteger(TRegistry& registry, const QString& name, qint32 value)
 {
     if (!registry.ValueExists(name))
+        registry.WriteInteger(name, value);
+}
+
+void writeString(TRegistry& registry, const QString& name, const QString& value, const UnreadValues& unread)
+{
+    if (!unread.contains(name))
+        registry.WriteString(name, value);
+}
+
+void writeInteger(TRegistry& registry, const QString& name, qint32 value, const UnreadValues& unread)
+{
+    if (!unread.contains(name))
         registry.WriteInteger(name, value);
 }
 
@@ -68,71 +83,115 @@ QString FontButtonCaption(const InterfaceFont& font)
     return FontButtonCaption(font.Name, font.Size, StyleCode(font.Bold, font.Italic));
 }
 
-void LoadSettings(TRegistry& registry, SettingsTarget& target)
+qint32 ReadableFontSize(qint32 points)
 {
+    return std::clamp(points, MinFontSize, MaxFontSize);
+}
+
+SettingsLoad LoadSettings(TRegistry& registry, SettingsTarget& target)
+{
+    SettingsLoad load;
     registry.OpenKey();
 
-    defaultString(registry, QStringLiteral("LastDir"), QDir::homePath());
-    defaultString(registry, QStringLiteral("Editor"), DefaultEditor());
-    defaultInteger(registry, QStringLiteral("Ratio"), 3);
-    defaultInteger(registry, QStringLiteral("Default"), 0);
-    defaultString(registry, QStringLiteral("Font"), QStringLiteral("Tahoma"));
-    defaultInteger(registry, QStringLiteral("FontSize"), 8);
-    defaultString(registry, QStringLiteral("FontStyle"), QString());
+    try {
+        defaultString(registry, QStringLiteral("LastDir"), QDir::homePath());
+        defaultString(registry, QStringLiteral("Editor"), DefaultEditor());
+        defaultInteger(registry, QStringLiteral("Ratio"), 3);
+        defaultInteger(registry, QStringLiteral("Default"), 0);
+        defaultString(registry, QStringLiteral("Font"), QStringLiteral("Tahoma"));
+        defaultInteger(registry, QStringLiteral("FontSize"), 8);
+        defaultString(registry, QStringLiteral("FontStyle"), QString());
+    } catch (const ERegistryException& error) {
+        load.Errors.append(error.FullText());
+    }
 
-    if (registry.ValueExists(QStringLiteral("ConsoleFont")))
-        target.setConsoleFontName(registry.ReadString(QStringLiteral("ConsoleFont")));
-    if (registry.ValueExists(QStringLiteral("ConsoleFontSize")))
-        target.setConsoleFontSize(registry.ReadInteger(QStringLiteral("ConsoleFontSize")));
+    // A value missing here is one whose default could not be written: it is used all the same.
+    const auto readValue = [&](const QString& name, auto fallback, auto read) -> std::optional<decltype(fallback)> {
+        try {
+            if (!registry.ValueExists(name))
+                return fallback;
+            return (registry.*read)(name);
+        } catch (const ERegistryException& error) {
+            load.Errors.append(error.FullText());
+            load.Unread.insert(name);
+            return std::nullopt;
+        }
+    };
+    const auto readString = [&](const QString& name, const QString& fallback) {
+        return readValue(name, fallback, &TRegistry::ReadString);
+    };
+    const auto readInteger = [&](const QString& name, qint32 fallback) {
+        return readValue(name, fallback, &TRegistry::ReadInteger);
+    };
 
-    const QString fontName = registry.ReadString(QStringLiteral("Font"));
-    const QString styleCode = registry.ReadString(QStringLiteral("FontStyle"));
-    const qint32 fontSize = registry.ReadInteger(QStringLiteral("FontSize"));
+    if (registry.ValueExists(QStringLiteral("ConsoleFont"))) {
+        if (const auto name = readString(QStringLiteral("ConsoleFont"), QString()))
+            target.setConsoleFontName(*name);
+    }
+    if (registry.ValueExists(QStringLiteral("ConsoleFontSize"))) {
+        if (const auto size = readInteger(QStringLiteral("ConsoleFontSize"), 0))
+            target.setConsoleFontSize(ReadableFontSize(*size));
+    }
+
+    const QString fontName = readString(QStringLiteral("Font"), QStringLiteral("Tahoma")).value_or("Tahoma");
+    const QString styleCode = readString(QStringLiteral("FontStyle"), QString()).value_or(QString());
+    const qint32 fontSize = ReadableFontSize(readInteger(QStringLiteral("FontSize"), 8).value_or(8));
     target.setInterfaceFont(FontFromSettings(fontName, fontSize, styleCode),
                             FontButtonCaption(fontName, fontSize, styleCode));
 
-    target.setDefaultAction(registry.ReadInteger(QStringLiteral("Default")));
-    target.setEditorPath(registry.ReadString(QStringLiteral("Editor")));
+    target.setDefaultAction(readInteger(QStringLiteral("Default"), 0).value_or(0));
+    target.setEditorPath(readString(QStringLiteral("Editor"), DefaultEditor()).value_or(DefaultEditor()));
     target.showDefaultAction();
 
-    // The slider clamps the stored position, but the threshold follows the stored value: above 6 that is 1/2.
-    const qint32 ratio = registry.ReadInteger(QStringLiteral("Ratio"));
-    const YellowThreshold threshold = RatioFromPosition(ratio);
+    // The slider and the threshold show one position, the one the rows are judged by.
+    const qint32 ratio =
+        std::clamp(readInteger(QStringLiteral("Ratio"), 3).value_or(3), MinRatioPosition, MaxRatioPosition);
     target.setTrackPosition(ratio);
-    target.setYellowThreshold(threshold);
+    target.setYellowThreshold(RatioFromPosition(ratio));
 
     target.updateCustomEditorItem();
 
-    target.setFolderText(registry.ReadString(QStringLiteral("LastDir")));
+    target.setFolderText(readString(QStringLiteral("LastDir"), QDir::homePath()).value_or(QDir::homePath()));
 
     for (int n = 1; n <= FolderHistorySize; ++n) {
-        if (registry.ValueExists(dirName(n)))
-            target.appendFolderHistory(registry.ReadString(dirName(n)));
+        if (!registry.ValueExists(dirName(n)))
+            continue;
+        if (const auto folder = readString(dirName(n), QString()))
+            target.appendFolderHistory(*folder);
     }
+    return load;
 }
 
-void SaveFolders(TRegistry& registry, const QString& folderText, const QStringList& history)
+void SaveFolders(TRegistry& registry, const QString& folderText, const QStringList& history,
+                 const UnreadValues& unread)
 {
-    registry.WriteString(QStringLiteral("LastDir"), folderText);
+    if (!unread.contains(QStringLiteral("LastDir")))
+        registry.WriteString(QStringLiteral("LastDir"), folderText);
     for (int n = 1; n <= FolderHistorySize; ++n) {
+        if (unread.contains(dirName(n)))
+            return;
+    }
+    for (int n = 1; n <= FolderHistorySize; ++n) {
+        QString reason;
         if (n <= history.size())
             registry.WriteString(dirName(n), history.at(n - 1));
-        else if (!registry.DeleteValue(dirName(n)))
+        else if (!registry.DeleteValue(dirName(n), &reason))
             // A stale entry left behind would come back as history at the next start.
-            throw ESetDataError(dirName(n));
+            throw ESetDataError(dirName(n), registry.filePath(), reason);
     }
 }
 
-void StoreContinue(TRegistry& registry, const QString& editorPath, qint32 defaultAction, qint32 trackPosition)
+void StoreContinue(TRegistry& registry, const QString& editorPath, qint32 defaultAction, qint32 trackPosition,
+                   const UnreadValues& unread)
 {
-    registry.WriteString(QStringLiteral("Editor"), editorPath);
-    registry.WriteInteger(QStringLiteral("Default"), defaultAction);
-    registry.WriteInteger(QStringLiteral("Ratio"), trackPosition);
+    writeString(registry, QStringLiteral("Editor"), editorPath, unread);
+    writeInteger(registry, QStringLiteral("Default"), defaultAction, unread);
+    writeInteger(registry, QStringLiteral("Ratio"), trackPosition, unread);
 }
 
-void StoreInterfaceFont(TRegistry& registry, const InterfaceFont& font)
+void StoreInterfaceFont(TRegistry& registry, const InterfaceFont& font, const UnreadValues& unread)
 {
-    registry.WriteString(QStringLiteral("Font"), font.Name);
-    registry.WriteInteger(QStringLiteral("FontSize"), font.Size);
-    registry.WriteString(QStringLiteral("FontStyle"), StyleCode(font.Bold, font.Italic));
+    writeString(registry, QStringLiteral("Font"), font.Name, unread);
+    writeInteger(registry, QStringLiteral("FontSize"), font.Size, unread);
+    writeString(registry, QStringLiteral("FontStyle"), StyleCode(font.Bold, font.Italic), unread);
 }

@@ -3,6 +3,7 @@
 
 #include "catalog/MsgfmtStats.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -20,8 +21,8 @@ struct InterfaceFont
     friend bool operator==(const InterfaceFont&, const InterfaceFont&) = default;
 };
 
-/// The window as the loading sees it. LoadSettings calls these in the order listed, each once at most; an error
-/// of the store stops the loading, so the calls made before it stay and the rest never come.
+/// The window as the loading sees it. LoadSettings calls these in the order listed, each once at most; a value that
+/// cannot be read is given as its default, and an optional one (the console font) is not given.
 class SettingsTarget
 {
 public:
@@ -54,6 +55,29 @@ public:
 /// How many folders the history keeps: "Dir1" to "Dir10".
 constexpr int FolderHistorySize = 10;
 
+/// The font sizes in points a stored size is kept within: outside them a window cannot be read.
+constexpr qint32 MinFontSize = 6;
+constexpr qint32 MaxFontSize = 32;
+/// points, kept within MinFontSize..MaxFontSize.
+qint32 ReadableFontSize(qint32 points);
+
+/// The slider positions a stored "Ratio" is kept within.
+constexpr qint32 MinRatioPosition = 0;
+constexpr qint32 MaxRatioPosition = 6;
+
+/// The names of stored values that loading could not read: each took its default for this run, and the saves
+/// leave it as it is in the store until the user sets that value himself, so a hand-edited file never loses what
+/// it says to a default.
+using UnreadValues = QSet<QString>;
+
+/// What loading met.
+struct SettingsLoad
+{
+    /// The full text of each error (ERegistryException::FullText), in the order met.
+    QStringList Errors;
+    UnreadValues Unread;
+};
+
 /// The custom editor a first start stores.
 QString DefaultEditor();
 
@@ -69,18 +93,24 @@ QString FontButtonCaption(const QString& name, qint32 size, const QString& style
 QString FontButtonCaption(const InterfaceFont& font);
 
 /// When the window is created: opens the key, writes the defaults of missing values and hands every value to
-/// target. Throws the store's errors (ERegistryException) after applying what came before.
-void LoadSettings(TRegistry& registry, SettingsTarget& target);
+/// target. An error never ends the loading: the value it met takes its default, and every later step still runs
+/// (the first failed default write ends only the writing of defaults, as the rest would fail alike). Stored font
+/// sizes are kept readable and "Ratio" within the slider's positions.
+SettingsLoad LoadSettings(TRegistry& registry, SettingsTarget& target);
 
 /// When the window is destroyed, after the catalog runner has stopped: "LastDir" := folderText, and "Dir1" to
-/// "Dir10" := history from the top, deleted where history has no entry. Stops at the first error, which it throws
-/// (a delete that fails throws ESetDataError for its value).
-void SaveFolders(TRegistry& registry, const QString& folderText, const QStringList& history);
+/// "Dir10" := history from the top, deleted where history has no entry. "LastDir" is left alone while it is unread,
+/// and the whole history while any of "Dir1" to "Dir10" is. Stops at the first error, which it throws (a delete
+/// that fails throws ESetDataError for its value).
+void SaveFolders(TRegistry& registry, const QString& folderText, const QStringList& history,
+                 const UnreadValues& unread = {});
 
-/// The Continue button's writes: "Editor", "Default", "Ratio", in that order, stopping at the first error.
-void StoreContinue(TRegistry& registry, const QString& editorPath, qint32 defaultAction, qint32 trackPosition);
+/// The Continue button's writes: "Editor", "Default", "Ratio", in that order, each unless unread, stopping at the
+/// first error.
+void StoreContinue(TRegistry& registry, const QString& editorPath, qint32 defaultAction, qint32 trackPosition,
+                   const UnreadValues& unread = {});
 
-/// After every use of the font dialog, with the dialog's font: "Font", "FontSize", "FontStyle".
-void StoreInterfaceFont(TRegistry& registry, const InterfaceFont& font);
+/// After every use of the font dialog, with the dialog's font: "Font", "FontSize", "FontStyle", each unless unread.
+void StoreInterfaceFont(TRegistry& registry, const InterfaceFont& font, const UnreadValues& unread = {});
 
 #endif // QUILLMARK_SETTINGS_WINDOWSETTINGS_H

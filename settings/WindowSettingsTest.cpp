@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
 
@@ -119,8 +121,8 @@ TEST_F(WindowSettingsTest, StoredValuesLoadInOrderAndHistoryClosesItsGaps)
                   "default action 5",
                   "editor /usr/bin/kate",
                   "show default action",
-                  "track 9",
-                  "threshold 1/2",
+                  "track 6",
+                  "threshold 1/8",
                   "update editor item",
                   "folder /po/",
                   "history /a/",
@@ -158,24 +160,111 @@ TEST_F(WindowSettingsTest, HistoryOfThreeSavesDir1To3AndDeletesTheRest)
     EXPECT_TRUE(stored.value(QStringLiteral("LastDir")).isString());
 }
 
-TEST_F(WindowSettingsTest, WronglyTypedValueStopsLoadingAfterWhatCameBefore)
+TEST_F(WindowSettingsTest, AWronglyTypedValueTakesItsDefaultAndNothingIsLostUpToTheClose)
 {
-    writeSettingsFile(R"({"Ratio": "3", "Dir1": "/a/"})");
+    const QJsonObject stored{
+        {"ConsoleFont", "DejaVu Sans Mono"}, {"ConsoleFontSize", 10}, {"Font", "DejaVu Serif"}, {"FontSize", 11},
+        {"FontStyle", "b"}, {"Default", 2}, {"Editor", "/usr/bin/kate"}, {"Ratio", 5}, {"LastDir", "/po/"},
+        {"Dir1", "/a/"}, {"Dir2", "/b/"}, {"Dir3", "/c/"},
+    };
+    const QStringList calls{
+        "console font DejaVu Sans Mono",
+        "console size 10",
+        "font DejaVu Serif 11 bold [DejaVu Serif, 11, Bold]",
+        "default action 2",
+        "editor /usr/bin/kate",
+        "show default action",
+        "track 5",
+        "threshold 1/6",
+        "update editor item",
+        "folder /po/",
+        "history /a/",
+        "history /b/",
+        "history /c/",
+    };
+    struct Case
+    {
+        const char* name;
+        QJsonValue bad;
+        /// The calls that change: each of these lines becomes the one after it; an empty one drops the line.
+        QStringList changes;
+    };
+    const Case cases[] = {
+        {"ConsoleFont", 12, {"console font DejaVu Sans Mono", ""}},
+        {"ConsoleFontSize", "10", {"console size 10", ""}},
+        {"Font", true, {calls.at(2), "font Tahoma 11 bold [Tahoma, 11, Bold]"}},
+        {"FontStyle", QJsonArray{"b"}, {calls.at(2), "font DejaVu Serif 11 [DejaVu Serif, 11, Normal]"}},
+        {"FontSize", "11", {calls.at(2), "font DejaVu Serif 8 bold [DejaVu Serif, 8, Bold]"}},
+        {"Default", "2", {"default action 2", "default action 0"}},
+        {"Editor", QJsonValue::Null, {"editor /usr/bin/kate", "editor " + DefaultEditor()}},
+        {"Ratio", 5.5, {"track 5", "track 3", "threshold 1/6", "threshold 1/2"}},
+        {"LastDir", 7, {"folder /po/", "folder " + QDir::homePath()}},
+        {"Dir2", 2, {"history /b/", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QJsonObject file = stored;
+        file.insert(QLatin1String(c.name), c.bad);
+        writeSettingsFile(QJsonDocument(file).toJson());
+
+        TRegistry registry;
+        RecordingTarget target;
+        const SettingsLoad load = LoadSettings(registry, target);
+        ASSERT_EQ(load.Errors.size(), 1);
+        const QStringList message = load.Errors.first().split('\n');
+        EXPECT_EQ(message.first(), QStringLiteral("Invalid data type for '%1'").arg(QLatin1String(c.name)));
+        EXPECT_TRUE(message.value(1).startsWith(settingsFile() + ": it holds ")) << message.value(1).toStdString();
+        EXPECT_EQ(load.Unread, UnreadValues({QLatin1String(c.name)}));
+
+        QStringList expected = calls;
+        for (qsizetype i = 0; i + 1 < c.changes.size(); i += 2)
+            expected.replace(expected.indexOf(c.changes.at(i)), c.changes.at(i + 1));
+        expected.removeAll(QString());
+        EXPECT_EQ(target.calls, expected);
+
+        // The close saves what the window shows, and the file keeps every value it had, the bad one included.
+        QString folderText;
+        QStringList history;
+        for (const QString& call : target.calls) {
+            if (call.startsWith("folder "))
+                folderText = call.mid(7);
+            else if (call.startsWith("history "))
+                history.append(call.mid(8));
+        }
+        SaveFolders(registry, folderText, history, load.Unread);
+        EXPECT_EQ(storedValues(), file);
+    }
+
+    // What the user sets is saved: a folder read rewrites the whole history, so no unread entry is left behind.
+    writeSettingsFile(R"({"LastDir": 7, "Dir1": "/a/", "Dir2": 2})");
     TRegistry registry;
     RecordingTarget target;
-    EXPECT_EQ(registryError([&] { LoadSettings(registry, target); }), "Invalid data type for 'Ratio'");
-    EXPECT_EQ(target.calls, firstStartCalls().mid(0, 4));
-    EXPECT_EQ(storedValues().value(QStringLiteral("Ratio")).toString(), QStringLiteral("3"));
+    SettingsLoad load = LoadSettings(registry, target);
+    EXPECT_EQ(load.Errors.size(), 2);
+    load.Unread.remove("Dir2");
+    SaveFolders(registry, QString(), {"/new/", "/a/"}, load.Unread);
+    EXPECT_EQ(storedValues().value("LastDir"), QJsonValue(7));
+    EXPECT_EQ(storedValues().value("Dir1"), QJsonValue("/new/"));
+    EXPECT_EQ(storedValues().value("Dir2"), QJsonValue("/a/"));
+}
 
-    writeSettingsFile(R"({"ConsoleFont": "Mono", "ConsoleFontSize": "10"})");
-    RecordingTarget second;
-    EXPECT_EQ(registryError([&] { LoadSettings(registry, second); }), "Invalid data type for 'ConsoleFontSize'");
-    EXPECT_EQ(second.calls, QStringList({"console font Mono"}));
+TEST_F(WindowSettingsTest, StoredSizesAndPositionsAreKeptWithinTheirRanges)
+{
+    writeSettingsFile(R"({"FontSize": 99999, "ConsoleFontSize": 1, "Ratio": 9})");
+    TRegistry registry;
+    RecordingTarget target;
+    EXPECT_TRUE(LoadSettings(registry, target).Errors.isEmpty());
+    EXPECT_TRUE(target.calls.contains("console size 6")) << target.calls.join('\n').toStdString();
+    EXPECT_TRUE(target.calls.contains("font Tahoma 32 [Tahoma, 32, Normal]"));
+    // The slider's end and the threshold the rows are judged by are one position.
+    EXPECT_TRUE(target.calls.contains("track 6"));
+    EXPECT_TRUE(target.calls.contains("threshold 1/8"));
 
-    writeSettingsFile(R"({"Dir1": "/a/", "Dir2": 2, "Dir3": "/c/"})");
-    RecordingTarget third;
-    EXPECT_EQ(registryError([&] { LoadSettings(registry, third); }), "Invalid data type for 'Dir2'");
-    EXPECT_EQ(third.calls, firstStartCalls() + QStringList({"history /a/"}));
+    writeSettingsFile(R"({"Ratio": -4})");
+    RecordingTarget low;
+    LoadSettings(registry, low);
+    EXPECT_TRUE(low.calls.contains("track 0"));
+    EXPECT_TRUE(low.calls.contains("threshold 4/5"));
 }
 
 TEST_F(WindowSettingsTest, CorruptFileIsKeptAsideAndDefaultsFollow)
@@ -203,8 +292,10 @@ TEST_F(WindowSettingsTest, StoreThatCannotBeWrittenFailsAtTheFirstDefault)
     blocker.close();
     TRegistry registry;
     RecordingTarget target;
-    EXPECT_EQ(registryError([&] { LoadSettings(registry, target); }), "Failed to set data for 'LastDir'");
-    EXPECT_TRUE(target.calls.isEmpty());
+    const SettingsLoad load = LoadSettings(registry, target);
+    // The rest of the defaults would fail alike; loading goes on with them all the same.
+    EXPECT_EQ(load.Errors, QStringList({"Failed to set data for 'LastDir'\n" + settingsFile() + ": Not a directory"}));
+    EXPECT_EQ(target.calls, firstStartCalls());
     EXPECT_EQ(registryError([&] { SaveFolders(registry, QStringLiteral("/po/"), {"/po/"}); }),
               "Failed to set data for 'LastDir'");
     EXPECT_EQ(registryError([&] { StoreContinue(registry, QStringLiteral("gedit"), 0, 3); }),

@@ -1,5 +1,7 @@
 #include "window/ApplicationErrors.h"
 
+#include "settings/Registry.h"
+
 #include <QMessageBox>
 #include <QWidget>
 
@@ -7,6 +9,8 @@ QString applicationErrorMessage(std::exception_ptr error)
 {
     try {
         std::rethrow_exception(error);
+    } catch (const ERegistryException& e) {
+        return e.FullText();
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
     } catch (...) {

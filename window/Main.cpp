@@ -107,6 +107,8 @@ void TFrmMain::createControls()
     bar->place(Label3, {117, 11, -1, -1}, LeftBottom);
     Label2 = named(new QLabel(QString::fromLatin1(WebAddress), Panel1), "Label2");
     Label2->setCursor(Qt::PointingHandCursor);
+    // Coloured from the start, whatever the settings hold.
+    ApplyInterfaceFont(this, font(), Label2);
     Label2->installEventFilter(this);
     bar->place(Label2, {204, 11, -1, -1}, LeftBottom);
     BtnHalt = named(new QPushButton(QStringLiteral("&Close"), Panel1), "BtnHalt");
@@ -278,8 +280,20 @@ void TFrmMain::applyTabOrder()
 
 void TFrmMain::FormCreate()
 {
-    runGuarded(messageParent(), [this] { LoadSettings(*FRegistry, *this); });
+    SettingsLoad load;
+    runGuarded(messageParent(), [&] { load = LoadSettings(*FRegistry, *this); });
+    FUnread = load.Unread;
+    if (!load.Errors.isEmpty())
+        QMessageBox::critical(messageParent(), QString::fromLatin1(ApplicationTitle),
+                              load.Errors.join(QStringLiteral("\n\n")));
     showRegistryNotice();
+
+    // From here on a change of the folder box or of the history is the user's, and is saved at the end.
+    connect(EdtDir, &QComboBox::editTextChanged, this, [this] { FUnread.remove(QStringLiteral("LastDir")); });
+    connect(FEngine.get(), &CatalogEngine::historyChanged, this, [this] {
+        for (int n = 1; n <= FolderHistorySize; ++n)
+            FUnread.remove(QStringLiteral("Dir%1").arg(n));
+    });
 }
 
 void TFrmMain::FormShow()
@@ -302,7 +316,8 @@ void TFrmMain::FormDestroy()
     FDestroyed = true;
     // A check stopped here is not applied to its row.
     FEngine->StopChecks();
-    runGuarded(messageParent(), [this] { SaveFolders(*FRegistry, EdtDir->currentText(), FEngine->History); });
+    runGuarded(messageParent(),
+               [this] { SaveFolders(*FRegistry, EdtDir->currentText(), FEngine->History, FUnread); });
     showRegistryNotice();
     FRegistry->CloseKey();
 }
@@ -539,6 +554,11 @@ void TFrmMain::UpdateCustomEditorItem()
 TRegistry& TFrmMain::registry()
 {
     return *FRegistry;
+}
+
+UnreadValues& TFrmMain::unreadValues()
+{
+    return FUnread;
 }
 
 QString TFrmMain::editorPath() const

@@ -157,6 +157,7 @@ public:
 
     // What the preferences panel and the popup menus need.
     TRegistry& registry() override;
+    UnreadValues& unreadValues() override;
     QString editorPath() const override;
     QString shownFolder() const override;
     void applyInterfaceFont(const QFont& font) override;
@@ -192,6 +193,8 @@ private:
 
     QStringList FArguments;
     std::unique_ptr<TRegistry> FRegistry;
+    /// Stored values the loading could not read; they stay as stored until the user sets them.
+    UnreadValues FUnread;
     std::unique_ptr<CatalogEngine> FEngine;
     std::unique_ptr<SingleFileCheck> FFileCheck;
     bool FShown = false;

@@ -448,22 +448,48 @@ TEST_F(MainWindowTest, HistoryLoadsWithoutGapsAndSavesFromTheTop)
     EXPECT_TRUE(m_boxes.boxes().isEmpty());
 }
 
-TEST_F(MainWindowTest, WronglyTypedValueIsShownAndTheWindowStillOpens)
+TEST_F(MainWindowTest, WronglyTypedValuesAreShownTakeTheirDefaultsAndSurviveTheClose)
 {
-    writeSettings(R"({"ConsoleFont": "DejaVu Serif", "FontSize": "8", "LastDir": "/srv/po", "Dir1": "/a"})");
-    TFrmMain& window = openWindow();
+    writeSettings(R"({"ConsoleFont": "DejaVu Serif", "FontSize": "9", "LastDir": "/srv/po", "Dir1": "/a", "Dir2": 2,
+                      "Dir3": "/c"})");
+    {
+        TFrmMain& window = openWindow();
+        ASSERT_EQ(m_boxes.boxes().size(), 1);
+        EXPECT_EQ(m_boxes.boxes().first().Title, QStringLiteral("Quillmark"));
+        const QStringList lines = m_boxes.boxes().first().Text.split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), 5) << m_boxes.boxes().first().Text.toStdString();
+        EXPECT_EQ(lines.at(0), QStringLiteral("Invalid data type for 'FontSize'"));
+        EXPECT_TRUE(lines.at(1).startsWith(settingsFile() + QStringLiteral(": "))) << lines.at(1).toStdString();
+        EXPECT_EQ(lines.at(3), QStringLiteral("Invalid data type for 'Dir2'"));
+        // Everything else still applies, the link label's colour included.
+        EXPECT_EQ(window.Output->font().family(), QStringLiteral("DejaVu Serif"));
+        EXPECT_EQ(window.font().pointSize(), 8);
+        EXPECT_EQ(window.Label2->palette().color(QPalette::WindowText), LinkLabelColor);
+        EXPECT_EQ(window.EdtDir->currentText(), QStringLiteral("/srv/po"));
+        EXPECT_EQ(comboItems(*window.EdtDir), QStringList({"/a", "/c"}));
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        closeWindow();
+    }
+    QJsonObject stored = settings();
+    EXPECT_EQ(stored.value(QStringLiteral("FontSize")), QJsonValue("9"));
+    EXPECT_EQ(stored.value(QStringLiteral("LastDir")), QJsonValue("/srv/po"));
+    EXPECT_EQ(stored.value(QStringLiteral("Dir1")), QJsonValue("/a"));
+    EXPECT_EQ(stored.value(QStringLiteral("Dir2")), QJsonValue(2));
+    EXPECT_EQ(stored.value(QStringLiteral("Dir3")), QJsonValue("/c"));
 
-    ASSERT_EQ(m_boxes.boxes().size(), 1);
-    EXPECT_EQ(m_boxes.boxes().first().Title, QStringLiteral("Quillmark"));
-    EXPECT_EQ(m_boxes.boxes().first().Text, QStringLiteral("Invalid data type for 'FontSize'"));
-    // What came before the error was applied; the loading ended there.
-    EXPECT_EQ(window.Output->font().family(), QStringLiteral("DejaVu Serif"));
-    EXPECT_EQ(window.EdtDir->currentText(), QString());
-    EXPECT_EQ(window.EdtDir->count(), 0);
-
-    window.show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
-    EXPECT_TRUE(window.isVisible());
+    // A folder the user reads is his: the folder and the history are saved from the top.
+    const QString folder = m_work.filePath(QStringLiteral("po"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    TFrmMain& again = showWindow();
+    typeFolderAndEnter(again, folder);
+    closeWindow();
+    stored = settings();
+    EXPECT_EQ(stored.value(QStringLiteral("LastDir")), QJsonValue(folder));
+    EXPECT_EQ(stored.value(QStringLiteral("Dir1")), QJsonValue(folder));
+    EXPECT_EQ(stored.value(QStringLiteral("Dir2")), QJsonValue("/a"));
+    EXPECT_EQ(stored.value(QStringLiteral("Dir3")), QJsonValue("/c"));
+    EXPECT_EQ(stored.value(QStringLiteral("FontSize")), QJsonValue("9"));
 }
 
 TEST_F(MainWindowTest, CorruptSettingsFileIsKeptAsideAndTheProgramStarts)

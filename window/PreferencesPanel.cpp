@@ -231,6 +231,10 @@ PreferencesPanel::PreferencesPanel(PreferencesHost& host, QWidget* parent)
     Label6->setWordWrap(true);
     fitLabels();
 
+    connect(EdtEditor, &QLineEdit::textEdited, this, [this] { userSet(QStringLiteral("Editor")); });
+    connect(ComboDbl, &QComboBox::activated, this, [this] { userSet(QStringLiteral("Default")); });
+    connect(Track, &QSlider::actionTriggered, this, [this] { userSet(QStringLiteral("Ratio")); });
+
     setTabOrder(EdtEditor, BtnEditor);
     setTabOrder(BtnEditor, Button4);
     setTabOrder(Button4, ComboDbl);
@@ -252,8 +256,10 @@ void PreferencesPanel::BtnPrefClick()
 void PreferencesPanel::Button4Click()
 {
     const QString chosen = m_editorDialog(this);
-    if (!chosen.isEmpty())
-        EdtEditor->setText(chosen);
+    if (chosen.isEmpty())
+        return;
+    EdtEditor->setText(chosen);
+    userSet(QStringLiteral("Editor"));
 }
 
 bool PreferencesPanel::EdtEditorKeyPress(const QKeyEvent& key)
@@ -278,10 +284,13 @@ void PreferencesPanel::BtnFontClick()
     InterfaceFont used = InterfaceFontOf(current);
     if (const std::optional<QFont> chosen = m_fontDialog(this, current)) {
         used = InterfaceFontOf(*chosen);
+        used.Size = ReadableFontSize(used.Size);
         BtnFont->setText(FontButtonCaption(used));
         m_host.applyInterfaceFont(MakeInterfaceFont(used));
+        for (const char* name : {"Font", "FontSize", "FontStyle"})
+            userSet(QString::fromLatin1(name));
     }
-    StoreInterfaceFont(m_host.registry(), used);
+    StoreInterfaceFont(m_host.registry(), used, m_host.unreadValues());
 }
 
 void PreferencesPanel::BtnEditorClick()
@@ -289,7 +298,8 @@ void PreferencesPanel::BtnEditorClick()
     m_host.setEditorPath(EdtEditor->text());
     m_host.setDefaultAction(ComboDbl->currentIndex());
     try {
-        StoreContinue(m_host.registry(), EdtEditor->text(), ComboDbl->currentIndex(), Track->value());
+        StoreContinue(m_host.registry(), EdtEditor->text(), ComboDbl->currentIndex(), Track->value(),
+                      m_host.unreadValues());
     } catch (...) {
         // The values already hold; the menu must show them even though they could not all be stored.
         m_host.MarkDefaultItem();
@@ -309,6 +319,11 @@ void PreferencesPanel::selectDefaultAction(qint32 action)
 void PreferencesPanel::setTrackPosition(qint32 position)
 {
     Track->setValue(position);
+}
+
+void PreferencesPanel::userSet(const QString& name)
+{
+    m_host.unreadValues().remove(name);
 }
 
 bool PreferencesPanel::eventFilter(QObject* watched, QEvent* event)

@@ -31,6 +31,8 @@ public:
 
     /// The settings the panel writes to; open for as long as the panel can be used.
     virtual TRegistry& registry() = 0;
+    /// The stored values that loading could not read: the panel writes none of them until the user sets it.
+    virtual UnreadValues& unreadValues() = 0;
     /// EditorPath.
     virtual QString editorPath() const = 0;
     /// EditorPath := path.
@@ -101,7 +103,8 @@ public:
     /// The slider is at position: the threshold takes effect at once and Label10 shows it. Nothing is stored.
     void TrackChange(int position);
     /// Choose the interface font, starting from the window's font. Confirmed, it goes on BtnFont's caption and
-    /// into effect; confirmed or not, the dialog's font is stored ("Font", "FontSize", "FontStyle").
+    /// into effect, its size kept readable; confirmed or not, the dialog's font is stored ("Font", "FontSize",
+    /// "FontStyle").
     void BtnFontClick();
     /// Continue: EditorPath and DefaultAction from the panel, "Editor", "Default" and "Ratio" stored, the menu's
     /// default item marked, the panel hidden, the custom-editor item refreshed.
@@ -137,6 +140,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    /// The user set the value stored under name: from now on it is written like any other.
+    void userSet(const QString& name);
     /// Sizes the labels to their texts in the present font, keeping their places.
     void fitLabels();
     void followParent();

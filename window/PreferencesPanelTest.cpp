@@ -69,6 +69,7 @@ public:
     }
 
     TRegistry& registry() override { return registryStore; }
+    UnreadValues& unreadValues() override { return unread; }
     QString editorPath() const override { return EditorPath; }
     void setEditorPath(const QString& path) override { EditorPath = path; }
     void setDefaultAction(qint32 action) override { DefaultAction = action; }
@@ -88,6 +89,7 @@ public:
     void checkOnSingleFilePage(const QString&) override { }
 
     TRegistry registryStore;
+    UnreadValues unread;
     QString EditorPath = QStringLiteral("gedit");
     qint32 DefaultAction = 0;
     YellowThreshold yellow;
@@ -229,6 +231,35 @@ TEST_F(PreferencesPanelTest, CancelledFontDialogStoresTheCurrentFontAndChangesNo
     EXPECT_EQ(stored("FontStyle"), QJsonValue(QStringLiteral("b")));
     EXPECT_EQ(panel->BtnFont->text(), QStringLiteral("Tahoma, 8, Bold"));
     EXPECT_TRUE(window->font().bold());
+}
+
+TEST_F(PreferencesPanelTest, UnreadValuesAreStoredOnlyOnceTheUserSetsThem)
+{
+    window->registry().WriteString(QStringLiteral("Ratio"), QStringLiteral("5"));
+    window->registry().WriteString(QStringLiteral("FontSize"), QStringLiteral("9"));
+    window->unread = {QStringLiteral("Ratio"), QStringLiteral("FontSize")};
+    std::optional<QFont> chosen;
+    panel->setFontDialog([&](QWidget*, const QFont&) { return chosen; });
+
+    panel->BtnPrefClick();
+    QTest::mouseClick(panel->BtnEditor, Qt::LeftButton);
+    QTest::mouseClick(panel->BtnFont, Qt::LeftButton);
+    EXPECT_EQ(stored("Editor"), QJsonValue(QStringLiteral("gedit")));
+    EXPECT_EQ(stored("Ratio"), QJsonValue(QStringLiteral("5")));
+    EXPECT_TRUE(stored("Font").isString());
+    EXPECT_EQ(stored("FontSize"), QJsonValue(QStringLiteral("9")));
+
+    panel->BtnPrefClick();
+    panel->Track->setFocus();
+    QTest::keyClick(panel->Track, Qt::Key_Right);
+    QTest::mouseClick(panel->BtnEditor, Qt::LeftButton);
+    EXPECT_EQ(stored("Ratio"), QJsonValue(panel->Track->value()));
+    // A size chosen in the dialog is kept readable too.
+    chosen = QFont(QStringLiteral("DejaVu Sans"), 72);
+    QTest::mouseClick(panel->BtnFont, Qt::LeftButton);
+    EXPECT_EQ(stored("FontSize"), QJsonValue(MaxFontSize));
+    EXPECT_EQ(panel->BtnFont->text(), QStringLiteral("DejaVu Sans, %1, Normal").arg(MaxFontSize));
+    EXPECT_TRUE(window->unread.isEmpty());
 }
 
 TEST_F(PreferencesPanelTest, RealFontDialogOffersNoEffectsAndReturnsTheChoice)
