@@ -11,7 +11,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -80,6 +82,7 @@ void CatalogEngine::ReadFolder(const QString& text)
 {
     StopChecks();
     m_rows.clear();
+    m_folderShown = false;
 
     if (!isFolder(text))
         return;
@@ -96,6 +99,7 @@ void CatalogEngine::ReadFolder(const QString& text)
         OnRearmWatcher(FFolder);
     if (OnFolderRead)
         OnFolderRead(text);
+    m_folderShown = true;
 
     const QList<QByteArray> names = listPoFiles(FFolder);
     if (names.isEmpty()) {
@@ -126,6 +130,7 @@ void CatalogEngine::StopChecks()
     ++m_generation;
     m_checkNextPosted = false;
     m_queueRunning = false;
+    m_queueRowRemoved = false;
     m_heldRechecks.clear();
     // The end event of a check stopped here runs inside the stop and, seeing the idle sentinel, only hides
     // the progress panel.
@@ -142,17 +147,98 @@ void CatalogEngine::NotifyItemUpdated(const QString& Path)
 {
     const QByteArray name = encodeLocalPath(Path.mid(Path.lastIndexOf(QLatin1Char('/')) + 1));
     const int row = m_rows.findName(name);
+    if (row < 0) {
+        // The file came between the watcher's listing and ours, and went and came back before we heard of it.
+        NotifyItemCreated(Path);
+        return;
+    }
+    recheckRow(row);
+}
+
+void CatalogEngine::NotifyItemCreated(const QString& Path)
+{
+    const QByteArray name = encodeLocalPath(Path.mid(Path.lastIndexOf(QLatin1Char('/')) + 1));
+    if (!m_folderShown || !hasPoSuffix(name.constData()))
+        return;
+    if (const int row = m_rows.findName(name); row >= 0) {
+        recheckRow(row);
+        return;
+    }
+    struct stat info
+    {
+    };
+    // Gone again already: its deletion is on its way, or it never was more than a name.
+    if (::lstat(encodeLocalPath(FFolder + decodeLocalPath(name)).constData(), &info) != 0)
+        return;
+
+    const int row = m_rows.insertRow(name);
+    // The queue's own rows keep their places; one that the queue has passed is checked by itself.
+    const bool behindQueue = m_queueRunning && !queueWillReach(row);
+    if (m_queueRunning && (queueRowRunning() ? row <= FQueueIndex : row < FQueueIndex))
+        ++FQueueIndex;
+    if (m_checkRunning && ListRunner.Tag >= row)
+        ++ListRunner.Tag;
+    if (m_queueRunning && !behindQueue)
+        return;
+    recheckRow(row);
+}
+
+void CatalogEngine::NotifyItemDeleted(const QString& Path)
+{
+    const QByteArray name = encodeLocalPath(Path.mid(Path.lastIndexOf(QLatin1Char('/')) + 1));
+    const int row = m_rows.findName(name);
     if (row < 0)
         return;
-    // The queue has yet to start this row's check, which will read the new contents.
-    if (m_queueRunning && row > FQueueIndex)
+    if (m_queueRunning) {
+        if (row < FQueueIndex)
+            --FQueueIndex;
+        else if (row == FQueueIndex && queueRowRunning())
+            m_queueRowRemoved = true;
+    }
+    if (m_checkRunning) {
+        // The running check's end then belongs to no row.
+        if (ListRunner.Tag == row)
+            ListRunner.Tag = -1;
+        else if (ListRunner.Tag > row)
+            --ListRunner.Tag;
+    }
+    const CatalogRow removed = m_rows.row(row);
+    m_rows.removeRow(row);
+    emit rowRemoved(removed);
+    // The queue was about to start the row that went, and it was the last one.
+    if (m_queueRunning && !m_checkRunning && FQueueIndex >= m_rows.count()) {
+        m_checkNextPosted = false;
+        finishQueue();
+    }
+}
+
+void CatalogEngine::NotifyItemRenamed(const QString& OldPath, const QString& NewPath)
+{
+    NotifyItemDeleted(OldPath);
+    NotifyItemCreated(NewPath);
+}
+
+void CatalogEngine::recheckRow(int row)
+{
+    if (queueWillReach(row))
         return;
     if (isBusy()) {
+        const QByteArray& name = m_rows.row(row).Name;
         if (!m_heldRechecks.contains(name))
             m_heldRechecks.append(name);
         return;
     }
     startRecheck(row);
+}
+
+bool CatalogEngine::queueRowRunning() const
+{
+    return m_queueRunning && m_checkRunning && FQueueIndex >= 0 && !m_queueRowRemoved;
+}
+
+bool CatalogEngine::queueWillReach(int index) const
+{
+    return m_queueRunning && index >= (queueRowRunning() ? FQueueIndex + 1 : FQueueIndex);
 }
 
 void CatalogEngine::startRecheck(int row)
@@ -211,12 +297,19 @@ void CatalogEngine::finishCheck(const std::function<void(CatalogRow&)>& evaluate
             postCheckNext();
         return;
     }
-    if (FQueueIndex < m_rows.count() - 1) {
-        ++FQueueIndex;
-        setProgressPosition(static_cast<int>(qint64{FCheckedCount} * 100 / m_rows.count()));
+    // When the row that was checked has left the list, FQueueIndex already names the next one.
+    const int next = std::exchange(m_queueRowRemoved, false) ? FQueueIndex : FQueueIndex + 1;
+    if (next < m_rows.count()) {
+        FQueueIndex = next;
+        setProgressPosition(static_cast<int>(std::min<qint64>(100, qint64{FCheckedCount} * 100 / m_rows.count())));
         postCheckNext();
         return;
     }
+    finishQueue();
+}
+
+void CatalogEngine::finishQueue()
+{
     setProgressPosition(0);
     setProgressVisible(false);
     m_queueRunning = false;

@@ -74,6 +74,12 @@ public:
     void StopChecks();
     /// The watcher's item-updated handler: checks the row of that file again.
     void NotifyItemUpdated(const QString& Path);
+    /// The watcher's handlers for entries that come and go, files and folders alike, so that the rows mirror
+    /// the folder: an entry named like a PO file that appears gets its row at its place and is checked; one
+    /// that goes loses its row; a rename is both.
+    void NotifyItemCreated(const QString& Path);
+    void NotifyItemDeleted(const QString& Path);
+    void NotifyItemRenamed(const QString& OldPath, const QString& NewPath);
 
     /// ListRunner's handlers.
     void ListRunnerNewLine(TCommandRunner* Sender, const QByteArray& NewLine, TOutputType OutputType);
@@ -99,6 +105,8 @@ signals:
     void rowEvaluated(int index, bool recheck);
     /// The queue of a read has checked its last row, or the read found nothing to check.
     void queueFinished();
+    /// The row of a file that left the folder has been removed.
+    void rowRemoved(const CatalogRow& row);
 
 protected:
     bool event(QEvent* event) override;
@@ -106,6 +114,14 @@ protected:
 private:
     void finishCheck(const std::function<void(CatalogRow&)>& evaluate);
     void startRecheck(int row);
+    /// Checks the row by itself now, or once the running check is done; nothing when the queue will reach it.
+    void recheckRow(int row);
+    /// The queue still has to start the check of the row at index.
+    bool queueWillReach(int index) const;
+    /// The queue's check of the row at FQueueIndex runs, so that FQueueIndex names that row rather than the
+    /// place of the next one.
+    bool queueRowRunning() const;
+    void finishQueue();
     /// The runner's command line for the row's file.
     QString commandLineOf(int row) const;
     void postCheckNext();
@@ -122,6 +138,10 @@ private:
     /// The queue of the last read has rows left to check.
     bool m_queueRunning = false;
     bool m_checkNextPosted = false;
+    /// The rows are those of FFolder: the last read found its folder and got past the watcher and the tree.
+    bool m_folderShown = false;
+    /// The row of the queue's running check left the list: FQueueIndex already names the next row.
+    bool m_queueRowRemoved = false;
     /// Names of rows whose files changed while the runner was busy, in the order they were reported.
     QList<QByteArray> m_heldRechecks;
 };

@@ -296,6 +296,85 @@ TEST_F(CatalogEngineTest, RechecksAChangedFileAloneAfterTheQueue)
     EXPECT_EQ(evaluations.size(), 2);
 }
 
+TEST_F(CatalogEngineTest, RowsFollowFilesThatComeAndGo)
+{
+    const QString po = folder();
+    writePoFile(po + "/a.po", 1, 0, 0);
+    writePoFile(po + "/c.po", 1, 0, 1);
+    readAndWait(po);
+    QStringList removed;
+    QObject::connect(&engine, &CatalogEngine::rowRemoved, [&](const CatalogRow& row) { removed.append(row.Caption); });
+    evaluations.clear();
+
+    writePoFile(po + "/b.po", 1, 0, 3);
+    writeTextFile(po + "/b.txt", "");
+    engine.NotifyItemCreated(po + "/b.po");
+    engine.NotifyItemCreated(po + "/b.txt");
+    engine.NotifyItemCreated(po + "/gone.po");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !evaluations.isEmpty(); }, 10000));
+    waitIdle();
+    EXPECT_EQ(captions(), QStringList({"a.po", "b.po", "c.po"}));
+    EXPECT_EQ(evaluations, QList<Evaluation>({{1, true}}));
+    EXPECT_EQ(engine.Rows().row(1).Texts[CatalogRow::TextStatus], "25%");
+
+    ASSERT_TRUE(QFile::remove(po + "/c.po"));
+    engine.NotifyItemDeleted(po + "/c.po");
+    engine.NotifyItemDeleted(po + "/b.txt");
+    EXPECT_EQ(captions(), QStringList({"a.po", "b.po"}));
+    EXPECT_EQ(removed, QStringList{"c.po"});
+
+    // Back however much later, with other contents; and renamed within the folder.
+    writePoFile(po + "/c.po", 3, 0, 1);
+    engine.NotifyItemCreated(po + "/c.po");
+    ASSERT_TRUE(QFile::rename(po + "/a.po", po + "/d.po"));
+    engine.NotifyItemRenamed(po + "/a.po", po + "/d.po");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return evaluations.size() == 3; }, 10000));
+    waitIdle();
+    EXPECT_EQ(captions(), QStringList({"b.po", "c.po", "d.po"}));
+    EXPECT_EQ(removed, QStringList({"c.po", "a.po"}));
+    EXPECT_EQ(engine.Rows().row(1).Texts[CatalogRow::TextStatus], "75%");
+    EXPECT_EQ(engine.Rows().row(2).Texts[CatalogRow::TextStatus], "100%");
+}
+
+TEST_F(CatalogEngineTest, AQueueKeepsItsOrderWhileFilesComeAndGo)
+{
+    QTemporaryDir bin;
+    writeSlowMsgfmt(bin.path(), "0.5", "c.po");
+    PathOverride path(bin.path());
+    const QString po = folder();
+    for (const char* name : {"a.po", "c.po", "e.po"})
+        writePoFile(po + "/" + name, 1, 0, 0);
+
+    // While c.po is checked: b.po comes behind the queue, d.po ahead of it, and e.po goes before its turn.
+    engine.ReadFolder(po);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.ListRunner.Lines().contains("started"); }, 10000));
+    writePoFile(po + "/b.po", 1, 0, 1);
+    writePoFile(po + "/d.po", 1, 0, 3);
+    ASSERT_TRUE(QFile::remove(po + "/e.po"));
+    engine.NotifyItemCreated(po + "/b.po");
+    engine.NotifyItemCreated(po + "/d.po");
+    engine.NotifyItemDeleted(po + "/e.po");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 1; }, 20000));
+    waitIdle();
+    QTest::qWait(100);
+    EXPECT_EQ(captions(), QStringList({"a.po", "b.po", "c.po", "d.po"}));
+    EXPECT_EQ(evaluations, QList<Evaluation>({{0, false}, {2, false}, {3, false}, {1, true}}));
+    EXPECT_EQ(engine.Rows().row(1).Texts[CatalogRow::TextStatus], "50%");
+    EXPECT_EQ(engine.Rows().row(3).Texts[CatalogRow::TextStatus], "25%");
+
+    // The row being checked goes: its end fills no row, and the queue goes on with the next.
+    evaluations.clear();
+    engine.ReadFolder(po);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.ListRunner.Lines().contains("started"); }, 10000));
+    ASSERT_TRUE(QFile::remove(po + "/c.po"));
+    engine.NotifyItemDeleted(po + "/c.po");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 2; }, 20000));
+    waitIdle();
+    EXPECT_EQ(captions(), QStringList({"a.po", "b.po", "d.po"}));
+    EXPECT_EQ(evaluations, QList<Evaluation>({{0, false}, {1, false}, {2, false}}));
+    EXPECT_FALSE(engine.ProgressVisible());
+}
+
 TEST_F(CatalogEngineTest, HoldsChangesDuringAQueueUntilItEnds)
 {
     QTemporaryDir bin;

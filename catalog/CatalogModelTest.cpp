@@ -33,6 +33,17 @@ TEST(CatalogModelTest, KeepsRowsSortedAndFindsCaptionsExactly)
     EXPECT_EQ(model.data(model.index(2, 0), CatalogModel::StateIconRole).toInt(), CatalogRow::IconNone);
     EXPECT_EQ(model.headerData(6, Qt::Horizontal).toString(), "Untranslated");
 
+    // One at a time, as files come and go while the list is shown.
+    EXPECT_EQ(model.insertRow("c.po"), 2);
+    model.removeRow(0);
+    EXPECT_EQ(captions(model), QStringList({"b.po", "c.po", "Ma.po", "zz.po"}));
+    EXPECT_EQ(model.findName("Ma.po"), 2);
+    // Names whose captions are the same, their bytes not being UTF-8, keep one order.
+    EXPECT_EQ(model.insertRow("y\xfe.po"), 3);
+    EXPECT_EQ(model.insertRow("y\xff.po"), 4);
+    EXPECT_EQ(model.insertRow("y\xfd.po"), 3);
+    EXPECT_EQ(model.row(3).Caption, QStringLiteral("y\uFFFD.po"));
+
     model.clear();
     EXPECT_EQ(model.rowCount(), 0);
     EXPECT_EQ(model.findName("ab.po"), -1);

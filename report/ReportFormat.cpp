@@ -267,6 +267,13 @@ QByteArray ReportTable::line(const CatalogRow& row) const
     return format(tableCells(row));
 }
 
+QByteArray ReportTable::removedLine(const CatalogRow& row) const
+{
+    const QString name = printable(row.Caption);
+    const QString padding(std::max(0, m_widths[0] - displayWidth(name)), QLatin1Char(' '));
+    return (name + padding + QLatin1String("  removed\n")).toUtf8();
+}
+
 QByteArray ReportTable::text(const QList<CatalogRow>& rows) const
 {
     QByteArray text = header();
@@ -407,4 +414,24 @@ QByteArray watchLine(ReportFormat format, const CatalogRow& row, const QString& 
         break;
     }
     return time.toUtf8() + "  " + table.line(row);
+}
+
+QByteArray watchRemovedLine(ReportFormat format, const CatalogRow& row, const QString& time, const ReportTable& table)
+{
+    switch (format) {
+    case ReportFormat::Tsv:
+        return (QStringList{
+                    time, tsvField(row.Caption), QStringLiteral("removed"), {}, {}, {}, {}, QStringLiteral("-1")}
+                    .join(QLatin1Char('\t'))
+                + QLatin1Char('\n'))
+            .toUtf8();
+    case ReportFormat::Json:
+        return QStringLiteral("{\"time\": %1, \"file\": %2, \"removed\": true}\n")
+            .arg(jsonString(time), jsonString(row.Caption))
+            .toUtf8();
+    case ReportFormat::JUnit:
+    case ReportFormat::Table:
+        break;
+    }
+    return time.toUtf8() + "  " + table.removedLine(row);
 }

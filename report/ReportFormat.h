@@ -58,6 +58,8 @@ public:
     QByteArray header() const;
     /// One row, with its newline, in this table's column widths; a wider cell pushes the rest on.
     QByteArray line(const CatalogRow& row) const;
+    /// A line saying that the row's file was removed: its name in the File column, then "removed".
+    QByteArray removedLine(const CatalogRow& row) const;
     /// The header and every row.
     QByteArray text(const QList<CatalogRow>& rows) const;
 
@@ -81,5 +83,9 @@ QString watchTimestamp(const QDateTime& time);
 /// The line printed when a watched file has been checked again: the time, then the row (tsv: a tab and the
 /// row's columns; table: two blanks and the row in the table's widths; json: one object with its time).
 QByteArray watchLine(ReportFormat format, const CatalogRow& row, const QString& time, const ReportTable& table);
+/// The line printed when a watched file has left the folder and its row is gone: the time, then the file name
+/// and "removed" (tsv: in the status field, with empty counts and icon -1; table: in the table's widths; json:
+/// an object with its time, file and "removed": true).
+QByteArray watchRemovedLine(ReportFormat format, const CatalogRow& row, const QString& time, const ReportTable& table);
 
 #endif // QUILLMARK_REPORT_REPORTFORMAT_H

@@ -191,6 +191,15 @@ TEST(ReportWatchLineTest, EachFormatPrefixesTheTime)
     EXPECT_TRUE(json.endsWith("}\n"));
     EXPECT_EQ(json.count('\n'), 1);
     EXPECT_EQ(parseObject(json).value("time").toString(), stamp);
+
+    EXPECT_EQ(watchRemovedLine(ReportFormat::Tsv, row, stamp, table),
+              QByteArray("2024-03-09T14:05:07\tde.po\tremoved\t\t\t\t\t-1\n"));
+    EXPECT_EQ(watchRemovedLine(ReportFormat::Table, row, stamp, table),
+              QByteArray("2024-03-09T14:05:07  de.po                  removed\n"));
+    const QJsonObject removed = parseObject(watchRemovedLine(ReportFormat::Json, row, stamp, table));
+    EXPECT_EQ(removed.value("time").toString(), stamp);
+    EXPECT_EQ(removed.value("file").toString(), QStringLiteral("de.po"));
+    EXPECT_TRUE(removed.value("removed").toBool());
 }
 
 } // namespace

@@ -455,8 +455,9 @@ TEST(ReportProgramTest, WatchIgnoresUnlistedFilesAndEndsOnSigterm)
         ASSERT_TRUE(report.nextLine(60000).value_or("").startsWith(expected));
     EXPECT_FALSE(report.nextLine(500).has_value());
 
-    // A file created after the read has no row.
-    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("new.po")), "msgid \"a\"\nmsgstr \"b\"\n", QIODevice::WriteOnly));
+    // A file not named like a catalog has no row.
+    ASSERT_TRUE(
+        writeFile(dir.filePath(QStringLiteral("new.pot")), "msgid \"a\"\nmsgstr \"b\"\n", QIODevice::WriteOnly));
     EXPECT_FALSE(report.nextLine(1000).has_value());
 
     ASSERT_EQ(QProcess::execute(QStringLiteral("touch"), {dir.filePath(QStringLiteral("hr.po"))}), 0);
@@ -471,6 +472,56 @@ TEST(ReportProgramTest, WatchIgnoresUnlistedFilesAndEndsOnSigterm)
     EXPECT_TRUE(WatchTime.match(object.value("time").toString() + u'\t').hasMatch());
 
     EXPECT_EQ(report.stop(SIGTERM), 0);
+}
+
+TEST(ReportProgramTest, WatchPrintsFilesThatComeAndGo)
+{
+    SKIP_WITHOUT_CORPUS();
+    QTemporaryDir dir;
+    QTemporaryDir elsewhere;
+    const auto copy = [](const QString& from, const QString& to) { return QFile::copy(CleanFolder + u'/' + from, to); };
+    ASSERT_TRUE(copy(QStringLiteral("de.po"), dir.filePath(QStringLiteral("de.po"))));
+    ASSERT_TRUE(copy(QStringLiteral("pa.po"), elsewhere.filePath(QStringLiteral("pa.po"))));
+
+    WatchedReport report({QStringLiteral("--format=tsv"), dir.path()});
+    for (int line = 0; line < 2; ++line)
+        ASSERT_TRUE(report.nextLine(60000).has_value());
+    EXPECT_FALSE(report.nextLine(500).has_value());
+
+    const QByteArray de = "de.po\t100%\t1081\t1081\t0\t0\t0";
+    const QByteArray pa = "pa.po\t40%\t1038\t423\t0\t615\t2";
+    struct Step
+    {
+        const char* description;
+        std::function<bool()> change;
+        QByteArray line;
+    };
+    const std::vector<Step> steps = {
+        {"created", [&] { return copy(QStringLiteral("fr.po"), dir.filePath(QStringLiteral("fr.po"))); },
+         "fr.po\t100%\t1081\t1081\t0\t0\t0"},
+        {"deleted", [&] { return QFile::remove(dir.filePath(QStringLiteral("de.po"))); }, "de.po\tremoved\t\t\t\t\t-1"},
+        {"created again later", [&] { return copy(QStringLiteral("de.po"), dir.filePath(QStringLiteral("de.po"))); },
+         de},
+        {"moved in",
+         [&] {
+             return QFile::rename(elsewhere.filePath(QStringLiteral("pa.po")), dir.filePath(QStringLiteral("pa.po")));
+         },
+         pa},
+        {"moved out",
+         [&] {
+             return QFile::rename(dir.filePath(QStringLiteral("pa.po")), elsewhere.filePath(QStringLiteral("pa.po")));
+         },
+         "pa.po\tremoved\t\t\t\t\t-1"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.description);
+        ASSERT_TRUE(step.change());
+        EXPECT_EQ(report.nextLine(20000).value_or("(nothing)").mid(20), step.line);
+        const std::optional<QByteArray> second = report.nextLine(700);
+        EXPECT_FALSE(second.has_value()) << second.value_or("").constData();
+    }
+    EXPECT_EQ(report.stop(SIGINT), 0);
+    EXPECT_EQ(report.errors(), QByteArray());
 }
 
 TEST(ReportProgramTest, AFileNameThatIsNotUtf8IsCheckedAndPrintedDecoded)

@@ -57,15 +57,31 @@ ReportSession::ReportSession(const ReportOptions& options, QObject* parent)
     m_engine.FYellowDen = threshold.Den;
     connect(&m_engine, &CatalogEngine::queueFinished, this, &ReportSession::firstPassFinished);
     connect(&m_engine, &CatalogEngine::rowEvaluated, this, &ReportSession::rowEvaluated);
+    connect(&m_engine, &CatalogEngine::rowRemoved, this, &ReportSession::rowRemoved);
     connect(&m_signals, &TerminationSignals::received, this, &ReportSession::terminationRequested);
 
     if (options.Watch) {
         m_notify = std::make_unique<TShellNotify>(nullptr);
-        // Only the files directly in the folder have rows, and only new contents matter.
+        // Only the entries directly in the folder have rows; the rows follow them as they change, come and go.
         m_notify->setWatchChildren(false);
-        m_notify->setHandledEvents({snItemUpdated});
+        m_notify->setHandledEvents({snItemUpdated, snItemCreated, snItemDeleted, snItemRenamed, snFolderCreated,
+                                    snFolderDeleted, snFolderRenamed});
+        const TShellNotifyGeneralEvent created
+            = [this](TShellNotify*, PShellItem, const QString& Path, bool) { m_engine.NotifyItemCreated(Path); };
+        const TShellNotifyGeneralEvent deleted
+            = [this](TShellNotify*, PShellItem, const QString& Path, bool) { m_engine.NotifyItemDeleted(Path); };
+        const TShellNotifyRenameEvent renamed
+            = [this](TShellNotify*, PShellItem, const QString& oldPath, PShellItem, const QString& newPath, bool) {
+                  m_engine.NotifyItemRenamed(oldPath, newPath);
+              };
         m_notify->OnItemUpdated
             = [this](TShellNotify*, PShellItem, const QString& Path, bool) { m_engine.NotifyItemUpdated(Path); };
+        m_notify->OnItemCreated = created;
+        m_notify->OnFolderCreated = created;
+        m_notify->OnItemDeleted = deleted;
+        m_notify->OnFolderDeleted = deleted;
+        m_notify->OnItemRenamed = renamed;
+        m_notify->OnFolderRenamed = renamed;
         m_engine.OnRearmWatcher = [this](const QString& folder) { armWatcher(folder); };
     }
 }
@@ -153,15 +169,25 @@ void ReportSession::firstPassFinished()
 
 void ReportSession::rowEvaluated(int index, bool recheck)
 {
-    if (!recheck) {
-        if (!m_firstPassDone && index + 1 < m_engine.Rows().count())
+    if (!m_firstPassDone) {
+        if (!recheck && index + 1 < m_engine.Rows().count())
             showProgress(index + 1);
         return;
     }
-    if (!m_firstPassDone || !m_table)
-        return;
-    const QString time = watchTimestamp(QDateTime::currentDateTime());
-    write(watchLine(m_options.Format, m_engine.Rows().row(index), time, *m_table));
+    if (m_table)
+        writeWatchLine(watchLine(m_options.Format, m_engine.Rows().row(index),
+                                 watchTimestamp(QDateTime::currentDateTime()), *m_table));
+}
+
+void ReportSession::rowRemoved(const CatalogRow& row)
+{
+    if (m_firstPassDone && m_table)
+        writeWatchLine(watchRemovedLine(m_options.Format, row, watchTimestamp(QDateTime::currentDateTime()), *m_table));
+}
+
+void ReportSession::writeWatchLine(const QByteArray& line)
+{
+    write(line);
     if (std::fflush(stdout) != 0)
         m_outputFailed = true;
     if (m_outputFailed)

@@ -16,8 +16,8 @@
 class TShellNotify;
 
 /// One run of quillmark-report: reads the folder with the catalog engine, prints its rows when the queue has
-/// checked them all and, with --watch, one line for each row checked again because its file changed, until
-/// SIGINT or SIGTERM. UI thread only.
+/// checked them all and, with --watch, one line for each row checked again because its file changed or came,
+/// and one for each row whose file went, until SIGINT or SIGTERM. UI thread only.
 class ReportSession : public QObject
 {
     Q_OBJECT
@@ -34,6 +34,8 @@ private:
     void armWatcher(const QString& folder);
     void firstPassFinished();
     void rowEvaluated(int index, bool recheck);
+    void rowRemoved(const CatalogRow& row);
+    void writeWatchLine(const QByteArray& line);
     void terminationRequested(int signal);
     void showProgress(int index);
     void clearProgress();
