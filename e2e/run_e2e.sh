@@ -3,7 +3,7 @@
 # own, driven from outside as a person would, with xdotool: mouse clicks on the controls' places, key presses and
 # typing. Results are read from the screen (screenshots), the clipboard (text copied out of the window with
 # Ctrl+C) and the settings file.
-#   1. started with -f on a PO file with errors, the single-file memo shows msgfmt's lines;
+#   1. started with -f on a PO file with errors, the single-file memo shows msgfmt's lines, each once;
 #   2. a folder of PO files typed into the folder box and Enter pressed fills the list with the bar colours of
 #      translated and untranslated messages and the error bar;
 #   3. the preferences opened, the slider moved two steps with the keyboard and Continue clicked, then Close:
@@ -130,7 +130,7 @@ done
 echo "$memo_text"
 grep -qF "$work/single/de-missing-quote.po:42: end-of-line within string" <<<"$memo_text" ||
     fail "the memo lacks msgfmt's error line"
-grep -qF "found 1 fatal error" <<<"$memo_text" || fail "the memo lacks msgfmt's summary"
+[ "$(grep -cF "found 1 fatal error" <<<"$memo_text")" -eq 1 ] || fail "the memo does not show msgfmt's summary once"
 
 echo "--- the catalog of a typed folder"
 click "${catalog_tab[@]}"
