@@ -11,6 +11,9 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 QString messageOf(const std::exception_ptr& error)
@@ -161,7 +164,28 @@ void FolderTreePanel::FolderRead(const QString& text)
 
 QSize FolderTreePanel::sizeHint() const
 {
-    return {PanelWidth, QWidget::sizeHint().height()};
+    return {static_cast<int>(std::lround(PanelWidth * m_scale)), QWidget::sizeHint().height()};
+}
+
+void FolderTreePanel::setScale(double scale)
+{
+    m_scale = std::max(1.0, scale);
+    fitHeader();
+    updateGeometry();
+}
+
+void FolderTreePanel::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        fitHeader();
+}
+
+void FolderTreePanel::fitHeader()
+{
+    // "Folders" lies 3 pixels below the header's top.
+    const int scaled = static_cast<int>(std::lround(HeaderHeight * m_scale));
+    m_panel2->setFixedHeight(std::max(scaled, m_label12->sizeHint().height() + 3));
 }
 
 void FolderTreePanel::bindShellTree()

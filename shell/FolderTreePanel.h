@@ -90,7 +90,16 @@ public:
 
     QSize sizeHint() const override;
 
+    /// Grows the panel's width and its header's height by scale (1 at the design font); the header is always high
+    /// enough for "Folders" in its present font.
+    void setScale(double scale);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void fitHeader();
+
     void bindShellTree();
     /// Shows or hides the panel, and the splitter's handle beside it at once rather than at its next layout.
     void setPanelVisible(bool visible);
@@ -103,6 +112,7 @@ private:
     CloseGlyph* m_label13 = nullptr;
     TShellTreeView* m_shellTree = nullptr;
     ErrorHandler m_errorHandler;
+    double m_scale = 1.0;
 };
 
 #endif // QUILLMARK_SHELL_FOLDERTREEPANEL_H

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFont>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -79,6 +80,10 @@ TFrmMain::TFrmMain(const QStringList& arguments, QWidget* parent)
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, DesignClientSize, available));
 
     FormCreate();
+    fitLayoutToFont();
+    // A font larger than the design's opens a larger window, still centred.
+    if (const QSize grown = size(); grown != DesignClientSize)
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, grown, available));
 }
 
 TFrmMain::~TFrmMain()
@@ -104,13 +109,14 @@ void TFrmMain::createControls()
     BtnPref = named(new QPushButton(QStringLiteral("&Preferences"), Panel1), "BtnPref");
     bar->place(BtnPref, {3, 4, 105, 28}, LeftBottom);
     Label3 = named(new QLabel(QStringLiteral("\u00a9 Velloran"), Panel1), "Label3");
-    bar->place(Label3, {117, 11, -1, -1}, LeftBottom);
+    // The credit and the link take the widths of their texts, with room up to the next control.
+    bar->place(Label3, {117, 11, 84, 15}, LeftBottom, AnchorLayout::Sizing::PreferredWidth);
     Label2 = named(new QLabel(QString::fromLatin1(WebAddress), Panel1), "Label2");
     Label2->setCursor(Qt::PointingHandCursor);
     // Coloured from the start, whatever the settings hold.
     ApplyInterfaceFont(this, font(), Label2);
     Label2->installEventFilter(this);
-    bar->place(Label2, {204, 11, -1, -1}, LeftBottom);
+    bar->place(Label2, {204, 11, 320, 15}, LeftBottom, AnchorLayout::Sizing::PreferredWidth);
     BtnHalt = named(new QPushButton(QStringLiteral("&Close"), Panel1), "BtnHalt");
     bar->place(BtnHalt, {533, 4, 105, 28}, RightBottom);
 
@@ -194,6 +200,53 @@ void TFrmMain::createControls()
     // The progress panel lies over the right end of the tab row.
     PnlProg->raise();
     PnlEditor->raise();
+}
+
+double TFrmMain::fontScale() const
+{
+    // The design font as it comes out on this system, which may stand in another family for it.
+    const QFont design(QStringLiteral("Tahoma"), 8);
+    return std::max(1.0, double(QFontMetrics(font()).height()) / QFontMetrics(design).height());
+}
+
+void TFrmMain::fitLayoutToFont()
+{
+    if (!PnlEditor)
+        return;
+    QList<AnchorLayout*> layouts;
+    for (QWidget* widget : findChildren<QWidget*>())
+        if (auto* layout = qobject_cast<AnchorLayout*>(widget->layout()))
+            layouts.append(layout);
+    // One scale for every part of the window, so that the parts keep their proportions to one another.
+    double scale = fontScale();
+    for (const AnchorLayout* layout : std::as_const(layouts))
+        scale = std::max(scale, layout->requiredScale(scale));
+    for (AnchorLayout* layout : std::as_const(layouts))
+        layout->setScale(scale);
+    PnlEditor->setScale(scale);
+    List->setScale(scale);
+    PnlTree->setScale(scale);
+    if (!PnlTree->isVisible())
+        Splitter1->setSizes({PnlTree->sizeHint().width(), Splitter1->width()});
+    centralWidget()->layout()->activate();
+
+    // The window grows to the size the controls are laid out for, as far as the screen allows, and never below
+    // the size at which they all still fit.
+    const QSize wanted = DesignClientSize * scale;
+    QSize grown = size().expandedTo(wanted);
+    if (const QScreen* shown = screen())
+        grown = grown.boundedTo(shown->availableGeometry().size());
+    grown = grown.expandedTo(minimumSizeHint()).expandedTo(size());
+    if (grown != size())
+        resize(grown);
+}
+
+void TFrmMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // The controls have their new font by now: they are told before the window.
+    if (event->type() == QEvent::FontChange)
+        fitLayoutToFont();
 }
 
 void TFrmMain::bindEvents()

@@ -78,7 +78,7 @@ public:
     QLabel* Label3;
     QLabel* Label2;
     QPushButton* BtnHalt;
-    PreferencesPanel* PnlEditor;
+    PreferencesPanel* PnlEditor = nullptr;
 
     /// The list's popup menu and the folder box's.
     PopupMenus* FMenus;
@@ -181,12 +181,20 @@ public:
     void setFolderText(const QString& text) override;
     void appendFolderHistory(const QString& folder) override;
 
+    /// Lays the window out again for its present font: every control's place and size grows by one scale, the
+    /// smallest at which the texts fit and at least the font's height against the design font's; the window grows
+    /// to fit. At the design font the places are the design's.
+    void fitLayoutToFont();
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
+    /// The interface font's height against the design font's, at least 1.
+    double fontScale() const;
     void bindEvents();
     void applyTabOrder();
     /// EdtDir's drop-down list becomes the engine's history; the typed text stays.

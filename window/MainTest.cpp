@@ -12,8 +12,12 @@
 #include "window/PopupMenus.h"
 #include "window/PreferencesPanel.h"
 
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAbstractSlider>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
@@ -21,6 +25,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHeaderView>
 #include <QJsonDocument>
@@ -35,10 +40,13 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSplitter>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -391,6 +399,196 @@ TEST_F(MainWindowTest, ControlsSitAtTheirPlacesAndFollowTheirAnchors)
     EXPECT_EQ(header->sectionSize(0), window.List->viewport()->width() - othersWidth);
     for (int i = 1; i < header->count(); ++i)
         EXPECT_EQ(header->sectionSize(i), others.at(i - 1));
+}
+
+/// What a person sees of a page: its controls, each whole, none lying over another.
+class LayoutCheck
+{
+public:
+    /// Collects the visible controls under each root, not looking inside a control.
+    explicit LayoutCheck(const QList<QWidget*>& roots)
+    {
+        for (QWidget* root : roots)
+            collect(root);
+    }
+
+    /// Every label, button, check box, tab and column header shows its whole text: the text's width and height in
+    /// its font fit the rectangle it is drawn in.
+    void expectWholeTexts() const
+    {
+        for (QWidget* control : m_controls) {
+            SCOPED_TRACE(name(control).toStdString());
+            const QFontMetrics metrics(control->font());
+            if (auto* label = qobject_cast<QLabel*>(control)) {
+                if (label->text().isEmpty()) {
+                    // A picture, such as the folder tree's close mark.
+                } else if (label->wordWrap()) {
+                    EXPECT_LE(label->heightForWidth(label->width()), label->height());
+                } else {
+                    EXPECT_LE(metrics.horizontalAdvance(label->text()), label->contentsRect().width());
+                    EXPECT_LE(metrics.height(), label->contentsRect().height());
+                }
+            } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+                const QString text = QString(button->text()).remove(QLatin1Char('&'));
+                int room = button->width() - 4;
+                if (qobject_cast<QCheckBox*>(button))
+                    room -= button->style()->pixelMetric(QStyle::PM_IndicatorWidth);
+                EXPECT_LE(metrics.horizontalAdvance(text), room) << text.toStdString();
+                EXPECT_LE(metrics.height(), button->height() - 2) << text.toStdString();
+            } else if (auto* tabs = qobject_cast<QTabBar*>(control)) {
+                for (int i = 0; i < tabs->count(); ++i) {
+                    EXPECT_LE(metrics.horizontalAdvance(tabs->tabText(i)), tabs->tabRect(i).width());
+                    EXPECT_TRUE(tabs->rect().contains(tabs->tabRect(i)));
+                }
+            } else if (auto* list = qobject_cast<QTreeView*>(control)) {
+                QHeaderView* header = list->header();
+                const QFontMetrics captions(header->font());
+                const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin);
+                for (int i = 0; i < header->count(); ++i) {
+                    const QString caption = list->model()->headerData(i, Qt::Horizontal).toString();
+                    EXPECT_LE(captions.horizontalAdvance(caption) + 2 * margin, header->sectionSize(i))
+                        << caption.toStdString();
+                }
+            }
+        }
+    }
+
+    /// No two controls share a pixel.
+    void expectNoOverlaps() const
+    {
+        for (qsizetype i = 0; i < m_controls.size(); ++i)
+            for (qsizetype j = 0; j < i; ++j)
+                EXPECT_FALSE(globalRect(m_controls.at(i)).intersects(globalRect(m_controls.at(j))))
+                    << name(m_controls.at(i)).toStdString() << " overlaps " << name(m_controls.at(j)).toStdString();
+    }
+
+private:
+    void collect(QWidget* widget)
+    {
+        if (!widget->isVisible())
+            return;
+        const bool control = qobject_cast<QLabel*>(widget) || qobject_cast<QAbstractButton*>(widget)
+            || qobject_cast<QComboBox*>(widget) || qobject_cast<QLineEdit*>(widget)
+            || qobject_cast<QAbstractSlider*>(widget) || qobject_cast<QAbstractScrollArea*>(widget)
+            || qobject_cast<QProgressBar*>(widget) || qobject_cast<QTabBar*>(widget);
+        if (control) {
+            m_controls.append(widget);
+            return;
+        }
+        for (QWidget* child : widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            collect(child);
+    }
+
+    static QRect globalRect(QWidget* widget)
+    {
+        if (auto* tabs = qobject_cast<QTabBar*>(widget)) {
+            QRect used;
+            for (int i = 0; i < tabs->count(); ++i)
+                used |= tabs->tabRect(i);
+            return used.translated(tabs->mapToGlobal(QPoint(0, 0)));
+        }
+        return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+    }
+
+    static QString name(QWidget* widget)
+    {
+        const QString own = widget->objectName();
+        return QStringLiteral("%1 %2").arg(QString::fromLatin1(widget->metaObject()->className()),
+                                           own.isEmpty() ? widget->parentWidget()->objectName() : own);
+    }
+
+    QList<QWidget*> m_controls;
+};
+
+class WindowLayoutTest : public MainWindowTest, public ::testing::WithParamInterface<int>
+{
+protected:
+    /// Each page as it is seen: the catalog with the folder tree open, the single-file page, and the preferences
+    /// panel by itself, since it lies over the pages on purpose.
+    static void expectWholeAndApart(TFrmMain& window)
+    {
+        QApplication::processEvents();
+        window.Page->setCurrentIndex(0);
+        QApplication::processEvents();
+        {
+            SCOPED_TRACE("Catalog listing");
+            LayoutCheck page({window.Page->tabBar(), window.TabSheet1, window.Panel1});
+            page.expectWholeTexts();
+            page.expectNoOverlaps();
+        }
+        window.Page->setCurrentIndex(1);
+        QApplication::processEvents();
+        {
+            SCOPED_TRACE("Single file output");
+            LayoutCheck page({window.Page->tabBar(), window.TabSheet2, window.Panel1});
+            page.expectWholeTexts();
+            page.expectNoOverlaps();
+        }
+        window.Page->setCurrentIndex(0);
+        SCOPED_TRACE("Preferences");
+        LayoutCheck panel({window.PnlEditor});
+        panel.expectWholeTexts();
+        panel.expectNoOverlaps();
+        EXPECT_TRUE(window.centralWidget()->rect().contains(window.PnlEditor->geometry()));
+    }
+};
+
+TEST_P(WindowLayoutTest, EveryTextIsWholeAndNoControlsOverlapAtTheSizeTheWindowOpensWithAndAtItsSmallest)
+{
+    writeSettings(QStringLiteral(R"({"FontSize": %1})").arg(GetParam()).toUtf8());
+    TFrmMain& window = showWindow();
+    // Counts as wide as a big catalog's.
+    window.Engine().Rows().addRows({QByteArrayLiteral("de.po")});
+    CatalogRow row;
+    row.Caption = QStringLiteral("de.po");
+    row.Texts = {QStringLiteral("99%"), {}, QStringLiteral("12345"), QStringLiteral("12344"), QStringLiteral("1"),
+                 QStringLiteral("0")};
+    row.StateIcon = CatalogRow::IconAboveThreshold;
+    window.Engine().Rows().setRow(0, row);
+    window.BtnPrefClick();
+    QTest::mouseClick(window.BtnPath, Qt::LeftButton);
+    ASSERT_TRUE(window.PnlTree->isVisible());
+
+    const QSize opened = window.size();
+    {
+        SCOPED_TRACE("as opened");
+        expectWholeAndApart(window);
+        const QFontMetrics metrics(window.List->font());
+        for (int column = 3; column <= 6; ++column)
+            EXPECT_GE(window.List->columnWidth(column), metrics.horizontalAdvance(QStringLiteral("12345")) + 3);
+    }
+
+    window.resize(1, 1);
+    QApplication::processEvents();
+    const QSize smallest = window.size();
+    EXPECT_EQ(smallest, window.minimumSize());
+    // A screen too small for the size the font asks for opens the window at its smallest.
+    EXPECT_LE(smallest.width(), opened.width());
+    EXPECT_LE(smallest.height(), opened.height());
+    SCOPED_TRACE("at the smallest size");
+    expectWholeAndApart(window);
+}
+
+INSTANTIATE_TEST_SUITE_P(FontSizes, WindowLayoutTest, ::testing::Values(8, 10, 12, 16));
+
+// The same checks on a screen scaled by 2, in a process of their own: the scale is fixed when the application
+// starts.
+TEST(WindowLayoutAtScaleTwo, KeepsEveryTextWholeAndNoControlsOverlap)
+{
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+        GTEST_SKIP() << "already scaled";
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=FontSizes/WindowLayoutTest.*")});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QByteArray output = child.readAll();
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 4 tests")) << output.toStdString();
 }
 
 TEST_F(MainWindowTest, TabGoesFromTheBottomBarToThePageAndThroughIt)

@@ -1,6 +1,7 @@
 #include "window/PreferencesPanel.h"
 
 #include "settings/Registry.h"
+#include "window/AnchorLayout.h"
 #include "window/EnterKey.h"
 
 #include <QCheckBox>
@@ -78,17 +79,12 @@ QString styleNamed(const QString& family, bool bold, bool italic)
     return best;
 }
 
-QLabel* makeLabel(const QString& text, QWidget* parent, QPoint at, Qt::Alignment alignment = Qt::AlignLeft)
+QLabel* makeLabel(const QString& text, QWidget* parent, Qt::Alignment alignment = Qt::AlignLeft)
 {
     auto* label = new QLabel(text, parent);
-    label->move(at);
     label->setAlignment(alignment | Qt::AlignTop);
     return label;
 }
-
-/// Right edge of the labels right-aligned before the controls, and the width they are laid out with.
-constexpr int CaptionRight = 86;
-constexpr int CaptionWidth = 80;
 
 } // namespace
 
@@ -183,34 +179,52 @@ PreferencesPanel::PreferencesPanel(PreferencesHost& host, QWidget* parent)
     setAutoFillBackground(true);
     setGeometry(DesignRect);
 
-    Label5 = makeLabel(QStringLiteral("Preferences"), this, {10, 10});
-    Label4 = makeLabel(QStringLiteral("Custom editor:"), this, {6, 42}, Qt::AlignRight);
+    Label5 = makeLabel(QStringLiteral("Preferences"), this);
+    // The captions before the controls are right-aligned, laid out 80 wide; a wider font may take them on to the
+    // left as far as the panel's border.
+    Label4 = makeLabel(QStringLiteral("Custom editor:"), this, Qt::AlignRight);
     EdtEditor = new QLineEdit(this);
-    EdtEditor->setGeometry(88, 39, 297, 21);
     Button4 = new QPushButton(QStringLiteral("..."), this);
-    Button4->setGeometry(386, 38, 20, 22);
-    Label1 = makeLabel(QStringLiteral("Double click:"), this, {6, 72}, Qt::AlignRight);
+    Label1 = makeLabel(QStringLiteral("Double click:"), this, Qt::AlignRight);
     ComboDbl = new QComboBox(this);
     ComboDbl->addItems({QStringLiteral("opens in associated editor"), QStringLiteral("opens in custom editor"),
                         QStringLiteral("checks msgfmt output")});
-    ComboDbl->setGeometry(88, 68, 185, ComboDbl->sizeHint().height());
-    Label11 = makeLabel(QStringLiteral("Interface font:"), this, {6, 101}, Qt::AlignRight);
+    Label11 = makeLabel(QStringLiteral("Interface font:"), this, Qt::AlignRight);
     BtnFont = new QPushButton(this);
-    BtnFont->setGeometry(88, 95, 184, 25);
-    Label6 = makeLabel(QStringLiteral("Use yellow if translated/all ratio is greater than:"), this, {10, 130});
+    Label6 = makeLabel(QStringLiteral("Use yellow if translated/all ratio is greater than:"), this);
+    // On a second line if the font needs it, ending before the slider.
+    Label6->setWordWrap(true);
     Track = new QSlider(Qt::Horizontal, this);
     Track->setRange(0, 6);
     Track->setPageStep(1);
     Track->setTickPosition(QSlider::TicksBelow);
     Track->setTickInterval(1);
-    Track->setGeometry(253, 129, 132, 28);
     const YellowThreshold start = RatioFromPosition(Track->value());
-    Label10 = makeLabel(QStringLiteral("%1/%2").arg(start.Num).arg(start.Den), this, {388, 130});
-    Label9 = makeLabel(QStringLiteral("4/5"), this, {255, 154});
-    Label7 = makeLabel(QStringLiteral("1/2"), this, {312, 154});
-    Label8 = makeLabel(QStringLiteral("1/8"), this, {369, 154});
+    Label10 = makeLabel(QStringLiteral("%1/%2").arg(start.Num).arg(start.Den), this);
+    Label9 = makeLabel(QStringLiteral("4/5"), this);
+    Label7 = makeLabel(QStringLiteral("1/2"), this);
+    Label8 = makeLabel(QStringLiteral("1/8"), this);
     BtnEditor = new QPushButton(QStringLiteral("&Continue"), this);
-    BtnEditor->setGeometry(7, 173, 87, 28);
+
+    using Sizing = AnchorLayout::Sizing;
+    constexpr Qt::Edges LeftTop = Qt::LeftEdge | Qt::TopEdge;
+    m_layout = new AnchorLayout(DesignRect.size(), this);
+    m_layout->place(Label5, {10, 10, 200, 15}, LeftTop, Sizing::PreferredWidth);
+    m_layout->place(Label4, {2, 42, 84, 15}, LeftTop);
+    m_layout->place(EdtEditor, {88, 39, 297, 21}, LeftTop);
+    m_layout->place(Button4, {386, 38, 20, 22}, LeftTop);
+    m_layout->place(Label1, {2, 72, 84, 15}, LeftTop);
+    m_layout->place(ComboDbl, {88, 68, 185, -1}, LeftTop);
+    m_layout->place(Label11, {2, 101, 84, 15}, LeftTop);
+    m_layout->place(BtnFont, {88, 95, 184, 25}, LeftTop);
+    m_layout->place(Label6, {10, 130, 241, 43}, LeftTop);
+    // 25 high rather than 28, so that the labels under it do not lie over its lowest pixels.
+    m_layout->place(Track, {253, 129, 132, 25}, LeftTop);
+    m_layout->place(Label10, {388, 130, 22, 15}, LeftTop, Sizing::PreferredWidth);
+    m_layout->place(Label9, {255, 154, 40, 15}, LeftTop, Sizing::PreferredWidth);
+    m_layout->place(Label7, {312, 154, 40, 15}, LeftTop, Sizing::PreferredWidth);
+    m_layout->place(Label8, {369, 154, 40, 15}, LeftTop, Sizing::PreferredWidth);
+    m_layout->place(BtnEditor, {7, 173, 87, 28}, LeftTop);
 
     Label5->setObjectName(QStringLiteral("Label5"));
     Label4->setObjectName(QStringLiteral("Label4"));
@@ -228,8 +242,7 @@ PreferencesPanel::PreferencesPanel(PreferencesHost& host, QWidget* parent)
     Label8->setObjectName(QStringLiteral("Label8"));
     BtnEditor->setObjectName(QStringLiteral("BtnEditor"));
 
-    Label6->setWordWrap(true);
-    fitLabels();
+    fitToFont();
 
     connect(EdtEditor, &QLineEdit::textEdited, this, [this] { userSet(QStringLiteral("Editor")); });
     connect(ComboDbl, &QComboBox::activated, this, [this] { userSet(QStringLiteral("Default")); });
@@ -275,7 +288,6 @@ void PreferencesPanel::TrackChange(int position)
     const YellowThreshold threshold = RatioFromPosition(position);
     m_host.setYellowThreshold(threshold);
     Label10->setText(QStringLiteral("%1/%2").arg(threshold.Num).arg(threshold.Den));
-    Label10->adjustSize();
 }
 
 void PreferencesPanel::BtnFontClick()
@@ -337,32 +349,32 @@ void PreferencesPanel::changeEvent(QEvent* event)
 {
     QFrame::changeEvent(event);
     if (event->type() == QEvent::FontChange)
-        fitLabels();
+        fitToFont();
 }
 
-void PreferencesPanel::fitLabels()
+void PreferencesPanel::fitToFont()
 {
-    for (QLabel* label : {Label5, Label10, Label9, Label7, Label8})
-        label->adjustSize();
-    // The captions before the controls keep their right edge; a font wider than the one they were laid out for
-    // makes them grow to the left rather than lose letters.
-    for (QLabel* label : {Label4, Label1, Label11}) {
-        const int left = std::max(2, CaptionRight - std::max(CaptionWidth, label->sizeHint().width()));
-        label->setGeometry(left, label->y(), CaptionRight - left, label->sizeHint().height());
-    }
-    // The slider's caption ends before the slider, on a second line if the font needs it.
-    const int room = Track->x() - 2 - Label6->x();
-    const int width = std::min(room, Label6->sizeHint().width());
-    Label6->resize(width, Label6->heightForWidth(width));
+    setScale(m_layout->requiredScale());
+}
+
+void PreferencesPanel::setScale(double scale)
+{
+    m_layout->setScale(scale);
+    resize(m_layout->designSize());
+    followParent();
+    // Placed now, shown or not, so that the controls stand where they belong before the next event.
+    m_layout->activate();
 }
 
 void PreferencesPanel::followParent()
 {
     const QWidget* holder = parentWidget();
-    const auto centred = [](int start, int length, int design, int actual) {
+    if (!holder)
+        return;
+    const auto centred = [](int start, int length, int design, int actual, int now) {
         const double centre = (start + length / 2.0) / design;
-        return static_cast<int>(std::lround(centre * actual - length / 2.0));
+        return static_cast<int>(std::lround(centre * actual - now / 2.0));
     };
-    move(centred(DesignRect.x(), DesignRect.width(), DesignParentSize.width(), holder->width()),
-         centred(DesignRect.y(), DesignRect.height(), DesignParentSize.height(), holder->height()));
+    move(centred(DesignRect.x(), DesignRect.width(), DesignParentSize.width(), holder->width(), width()),
+         centred(DesignRect.y(), DesignRect.height(), DesignParentSize.height(), holder->height(), height()));
 }

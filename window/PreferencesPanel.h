@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 
+class AnchorLayout;
 class QComboBox;
 class QKeyEvent;
 class QLabel;
@@ -82,8 +83,8 @@ class PreferencesPanel : public QFrame
     Q_OBJECT
 
 public:
-    /// Where the panel lies in a parent of DesignParentSize; in a parent of any other size its centre keeps its
-    /// relative place.
+    /// Where the panel lies in a parent of DesignParentSize at the design font; in a parent of any other size its
+    /// centre keeps its relative place, and a larger font grows it.
     static constexpr QRect DesignRect{115, 72, 412, 209};
     static constexpr QSize DesignParentSize{642, 386};
 
@@ -115,6 +116,11 @@ public:
     /// At start: Track := position, kept within 0..6; TrackChange follows when the position changes.
     void setTrackPosition(qint32 position);
 
+    /// Grows the panel and its controls' places by scale (1 at the design font); its centre keeps its place.
+    void setScale(double scale);
+    /// The scale the panel's texts ask for in its present font.
+    void fitToFont();
+
     /// Replace the dialogs, for tests that must not block.
     void setEditorDialog(EditorDialog dialog) { m_editorDialog = std::move(dialog); }
     void setFontDialog(FontDialog dialog) { m_fontDialog = std::move(dialog); }
@@ -142,9 +148,9 @@ protected:
 private:
     /// The user set the value stored under name: from now on it is written like any other.
     void userSet(const QString& name);
-    /// Sizes the labels to their texts in the present font, keeping their places.
-    void fitLabels();
     void followParent();
+
+    AnchorLayout* m_layout;
 
     PreferencesHost& m_host;
     EditorDialog m_editorDialog;
