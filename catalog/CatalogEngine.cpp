@@ -1,5 +1,6 @@
 #include "catalog/CatalogEngine.h"
 
+#include "catalog/CheckOutcome.h"
 #include "catalog/MsgfmtCommand.h"
 #include "catalog/MsgfmtStats.h"
 #include "runner/LocalPath.h"
@@ -8,10 +9,14 @@
 #include <QCoreApplication>
 #include <QEvent>
 
+#include <cerrno>
+#include <cstring>
+
 #include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <utility>
 
@@ -30,11 +35,6 @@ private:
     quint64 m_generation;
 };
 
-bool isErrorLine(const QByteArray& line)
-{
-    return line.contains("fatal error") || line.contains("many errors");
-}
-
 bool isFolder(const QString& path)
 {
     struct stat info
@@ -43,6 +43,27 @@ bool isFolder(const QString& path)
     // A NUL would end the path early for stat, which would then test another folder.
     return !path.isEmpty() && !path.contains(QChar(0)) && ::stat(encodeLocalPath(path).constData(), &info) == 0
         && S_ISDIR(info.st_mode);
+}
+
+/// Why the entry at path cannot be given to msgfmt, in the words of the system; empty for a regular file.
+QString uncheckableReason(const QByteArray& path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(path.constData(), &info) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    if (S_ISREG(info.st_mode))
+        return {};
+    if (S_ISDIR(info.st_mode))
+        return QStringLiteral("Is a directory");
+    if (S_ISFIFO(info.st_mode))
+        return QStringLiteral("Is a named pipe, not a file");
+    if (S_ISSOCK(info.st_mode))
+        return QStringLiteral("Is a socket, not a file");
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        return QStringLiteral("Is a device, not a file");
+    return QStringLiteral("Is not a regular file");
 }
 
 bool hasPoSuffix(const char* name)
@@ -60,12 +81,19 @@ CatalogEngine::CatalogEngine(QObject* parent)
     // The end handlers hand their work to this thread.
     UiHandover::instance();
     ListRunner.Environment = msgfmtCatalogEnvironment();
+    // Only the remembered line is read: keep no more than the last line, and no line beyond any that msgfmt
+    // writes for a summary or an error (its longest holds a path).
+    ListRunner.KeptLines = 1;
+    ListRunner.MaxLineLength = MaxCheckLineLength;
     ListRunner.OnNewLine = [this](TCommandRunner* sender, const QByteArray& line, TOutputType type) {
         ListRunnerNewLine(sender, line, type);
     };
     ListRunner.OnTerminated = [this](TCommandRunner* sender) { ListRunnerTerminated(sender); };
     ListRunner.OnStartError
         = [this](TCommandRunner* sender, const QString& message) { ListRunnerStartError(sender, message); };
+    m_checkTimer = new QTimer(this);
+    m_checkTimer->setSingleShot(true);
+    connect(m_checkTimer, &QTimer::timeout, this, &CatalogEngine::checkTimedOut);
 }
 
 CatalogEngine::~CatalogEngine()
@@ -116,11 +144,33 @@ void CatalogEngine::ReadFolder(const QString& text)
 void CatalogEngine::CheckCurrentRow()
 {
     setProgressVisible(true);
+    startCheck(FQueueIndex);
+}
+
+void CatalogEngine::startCheck(int row)
+{
     FLastLine.clear();
-    ListRunner.CommandLine = commandLineOf(FQueueIndex);
-    ListRunner.Tag = FQueueIndex;
+    m_timedOut = false;
+    ListRunner.Tag = row;
     m_checkRunning = true;
+    const QString reason = uncheckableReason(encodeLocalPath(FFolder) + m_rows.row(row).Name);
+    if (!reason.isEmpty()) {
+        finishCheck([&](CatalogRow& r) { SetErrorRow(r, reason); });
+        return;
+    }
+    ListRunner.CommandLine = commandLineOf(row);
     ListRunner.Execute();
+    if (CheckTimeLimit > 0)
+        m_checkTimer->start(std::chrono::seconds(CheckTimeLimit));
+}
+
+void CatalogEngine::checkTimedOut()
+{
+    if (!m_checkRunning)
+        return;
+    m_timedOut = true;
+    // The end event of the stopped check runs inside the stop and finds the mark.
+    ListRunner.Stop();
 }
 
 void CatalogEngine::StopChecks()
@@ -136,6 +186,7 @@ void CatalogEngine::StopChecks()
     // the progress panel.
     ListRunner.Stop();
     m_checkRunning = false;
+    m_checkTimer->stop();
 }
 
 QString CatalogEngine::commandLineOf(int row) const
@@ -244,41 +295,46 @@ bool CatalogEngine::queueWillReach(int index) const
 void CatalogEngine::startRecheck(int row)
 {
     FQueueIndex = QueueRecheck;
-    FLastLine.clear();
-    ListRunner.CommandLine = commandLineOf(row);
-    ListRunner.Tag = row;
-    m_checkRunning = true;
-    ListRunner.Execute();
+    startCheck(row);
 }
 
-void CatalogEngine::ListRunnerNewLine(TCommandRunner*, const QByteArray& NewLine, TOutputType)
+void CatalogEngine::ListRunnerNewLine(TCommandRunner*, const QByteArray& NewLine, TOutputType OutputType)
 {
-    FLastLine = rememberLine(FLastLine, NewLine);
+    // A beginning is followed by its whole line.
+    if (OutputType == otEntireLine)
+        FLastLine = rememberLine(FLastLine, NewLine);
 }
 
 void CatalogEngine::ListRunnerTerminated(TCommandRunner*)
 {
     // The decision runs on the UI thread, so it can never overlap a read's switch to the idle sentinel.
     UiHandover::instance().call([this] {
-        const TMsgfmtStats stats = ParseStatsLine(FLastLine);
-        finishCheck([&](CatalogRow& row) { EvaluateRow(row, stats, FYellowNum, FYellowDen); });
+        const TChildExit exit = ListRunner.ExitStatus();
+        if (m_timedOut) {
+            const QString detail
+                = QStringLiteral("msgfmt was stopped: it had not finished after %1 s").arg(CheckTimeLimit);
+            finishCheck([&](CatalogRow& row) {
+                SetErrorRow(row, QStringLiteral("Timed out after %1 s").arg(CheckTimeLimit), detail);
+            });
+            return;
+        }
+        finishCheck([&](CatalogRow& row) { EvaluateCheckEnd(row, FLastLine, exit, FYellowNum, FYellowDen); });
     });
 }
 
 void CatalogEngine::ListRunnerStartError(TCommandRunner*, const QString& Message)
 {
     UiHandover::instance().call([this, &Message] {
-        finishCheck([&](CatalogRow& row) {
-            row.Texts = {};
-            row.Texts[CatalogRow::TextStatus] = Message;
-            row.StateIcon = CatalogRow::IconErrors;
-        });
+        const int errorNumber = ListRunner.Thread() ? ListRunner.Thread()->StartErrorNumber() : 0;
+        const QString detail = msgfmtStartErrorDetail(ListRunner.CommandLine, errorNumber, Message);
+        finishCheck([&](CatalogRow& row) { SetErrorRow(row, msgfmtStartErrorStatus(), detail); });
     });
 }
 
 void CatalogEngine::finishCheck(const std::function<void(CatalogRow&)>& evaluate)
 {
     m_checkRunning = false;
+    m_checkTimer->stop();
     if (FQueueIndex == QueueIdle) {
         setProgressVisible(false);
         return;
@@ -374,7 +430,7 @@ QByteArray CatalogEngine::rememberLine(const QByteArray& lastLine, const QByteAr
 {
     if (newLine.isEmpty())
         return lastLine;
-    if (isErrorLine(lastLine) && !isErrorLine(newLine))
+    if (IsErrorSummaryLine(lastLine) && !IsErrorSummaryLine(newLine))
         return lastLine;
     return newLine;
 }

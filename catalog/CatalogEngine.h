@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 
@@ -17,7 +18,9 @@
 /// to the UI thread.
 ///
 /// One check runs at a time. A changed file reported while a queue or another check is going is held back
-/// and checked once they are done, unless the queue has still to reach its row.
+/// and checked once they are done, unless the queue has still to reach its row. An entry that is not a
+/// regular file is never given to msgfmt (a named pipe would block it for good), and a check that outlasts
+/// CheckTimeLimit is stopped: both give an error row and the queue goes on.
 class CatalogEngine : public QObject
 {
     Q_OBJECT
@@ -26,6 +29,8 @@ public:
     /// The event type of the message that starts the next check.
     static constexpr int WM_CHECKNEXT = 1025;
     static constexpr int HistoryLimit = 10;
+    /// Bytes of a check's output line beyond this many are dropped.
+    static constexpr int MaxCheckLineLength = 65536;
     /// Values of FQueueIndex besides a row index.
     static constexpr int QueueIdle = -2;
     static constexpr int QueueRecheck = -1;
@@ -43,6 +48,8 @@ public:
     /// The remembered line of the current check: its last non-empty line, except that an error line is
     /// only replaced by another error line. Written by the reader thread while a check runs.
     QByteArray FLastLine;
+    /// Seconds a catalog check may run before its msgfmt is ended and its row says so; 0 or less: no limit.
+    int CheckTimeLimit = 60;
     /// The yellow threshold that evaluations use.
     qint32 FYellowNum = 1;
     qint32 FYellowDen = 2;
@@ -90,8 +97,8 @@ public:
     void CheckNext(quint64 generation);
     quint64 QueueGeneration() const { return m_generation; }
 
-    /// The remembered line after a new line: empty lines never count, and an error line is only replaced
-    /// by another error line.
+    /// The remembered line after a new line: empty lines never count, and an error line (msgfmt's own
+    /// error count or give-up, see IsErrorSummaryLine) is only replaced by another error line.
     static QByteArray rememberLine(const QByteArray& lastLine, const QByteArray& newLine);
     /// The names in folder (ending in "/") that end in ".po" in any letter case, hidden entries and
     /// folders included, in the order the listing gives them. Empty when it cannot be read.
@@ -124,6 +131,10 @@ private:
     void finishQueue();
     /// The runner's command line for the row's file.
     QString commandLineOf(int row) const;
+    /// Starts msgfmt on the row's file, or ends the check at once with an error row when the entry is not
+    /// a regular file that exists.
+    void startCheck(int row);
+    void checkTimedOut();
     void postCheckNext();
     void setProgressVisible(bool visible);
     void setProgressPosition(int position);
@@ -144,6 +155,10 @@ private:
     bool m_queueRowRemoved = false;
     /// Names of rows whose files changed while the runner was busy, in the order they were reported.
     QList<QByteArray> m_heldRechecks;
+    /// Ends a check that runs longer than CheckTimeLimit.
+    QTimer* m_checkTimer = nullptr;
+    /// The running check was stopped by its time limit.
+    bool m_timedOut = false;
 };
 
 #endif // QUILLMARK_CATALOG_CATALOGENGINE_H

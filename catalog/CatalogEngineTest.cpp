@@ -19,6 +19,9 @@
 
 #include <cstdio>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 using Evaluation = std::pair<int, bool>;
@@ -170,8 +173,9 @@ TEST_F(CatalogEngineTest, ListsPoFilesInAnyCaseHiddenOnesAndFolders)
     readAndWait(po);
     EXPECT_EQ(captions(), QStringList({".hidden.po", "de.PO", "dir.po"}));
     EXPECT_EQ(engine.Rows().row(1).Texts[CatalogRow::TextStatus], "100%");
-    // msgfmt cannot read a folder and says so without statistics.
-    EXPECT_EQ(engine.Rows().row(2).Texts[CatalogRow::TextStatus], "Empty file");
+    // A folder is not checked, and its row says why.
+    EXPECT_EQ(engine.Rows().row(2).Texts[CatalogRow::TextStatus], "Is a directory");
+    EXPECT_EQ(engine.Rows().row(2).StateIcon, CatalogRow::IconErrors);
 }
 
 TEST_F(CatalogEngineTest, ChecksAndRechecksAFileWhateverBytesItsNameHolds)
@@ -250,8 +254,10 @@ TEST_F(CatalogEngineTest, AProgramThatCannotStartShowsInEveryRowAndTheQueueGoesO
     }
     ASSERT_EQ(engine.Rows().count(), 2);
     for (const CatalogRow& row : engine.Rows().rows()) {
-        EXPECT_EQ(row.Texts[CatalogRow::TextStatus],
-                  QStringLiteral("msgfmt \"%1\" -v -c -o /dev/null doesn't exist.").arg(po + "/" + row.Caption));
+        EXPECT_EQ(row.Texts[CatalogRow::TextStatus], "msgfmt could not be started; it comes with GNU gettext");
+        EXPECT_EQ(row.Detail,
+                  QStringLiteral("Cannot run msgfmt \"%1\" -v -c -o /dev/null: no program msgfmt on PATH")
+                      .arg(po + "/" + row.Caption));
         EXPECT_EQ(row.StateIcon, CatalogRow::IconErrors);
     }
     EXPECT_FALSE(engine.ProgressVisible());
@@ -446,6 +452,137 @@ TEST_F(CatalogEngineTest, AnErrorLineIsNotReplacedByALaterStatisticsLine)
     EXPECT_EQ(CatalogEngine::rememberLine("msgfmt: found 1 fatal error", "msgfmt: found 3 fatal errors"),
               "msgfmt: found 3 fatal errors");
     EXPECT_EQ(CatalogEngine::rememberLine("found 1 Fatal Error", "2 translated messages."), "2 translated messages.");
+}
+
+// Checks that did not check: each gives an error row saying why, with the error icon, and the queue goes on.
+
+TEST_F(CatalogEngineTest, EntriesMsgfmtCannotReadGiveErrorRowsAndTheQueueGoesOn)
+{
+    const QString po = folder();
+    writePoFile(po + "/a.po", 1, 0, 0);
+    QDir().mkpath(po + "/x.po");
+    QFile::link(po + "/nowhere", po + "/dangling.po");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(po + "/pipe.po").constData(), 0600), 0);
+    writePoFile(po + "/z.po", 1, 0, 1);
+
+    readAndWait(po);
+    EXPECT_EQ(captions(), QStringList({"a.po", "dangling.po", "pipe.po", "x.po", "z.po"}));
+    const auto status = [&](int row) { return engine.Rows().row(row).Texts[CatalogRow::TextStatus]; };
+    EXPECT_EQ(status(0), "100%");
+    EXPECT_EQ(status(1), "No such file or directory");
+    EXPECT_EQ(status(2), "Is a named pipe, not a file");
+    EXPECT_EQ(status(3), "Is a directory");
+    EXPECT_EQ(status(4), "50%");
+    for (int row = 1; row <= 3; ++row) {
+        EXPECT_EQ(engine.Rows().row(row).StateIcon, CatalogRow::IconErrors) << row;
+        EXPECT_EQ(engine.Rows().row(row).Texts[CatalogRow::TextTotal], "") << row;
+    }
+    EXPECT_EQ(evaluations, QList<Evaluation>({{0, false}, {1, false}, {2, false}, {3, false}, {4, false}}));
+    EXPECT_FALSE(engine.ProgressVisible());
+}
+
+TEST_F(CatalogEngineTest, AFileRemovedDuringTheQueueSaysSo)
+{
+    QTemporaryDir bin;
+    writeSlowMsgfmt(bin.path(), "0.5", "a.po");
+    PathOverride path(bin.path());
+    const QString po = folder();
+    writePoFile(po + "/a.po", 1, 0, 0);
+    writePoFile(po + "/b.po", 1, 0, 0);
+    engine.ReadFolder(po);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.ListRunner.Lines().contains("started"); }, 10000));
+    ASSERT_TRUE(QFile::remove(po + "/b.po"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 1; }, 20000));
+    EXPECT_EQ(engine.Rows().row(0).Texts[CatalogRow::TextStatus], "100%");
+    EXPECT_EQ(engine.Rows().row(1).Texts[CatalogRow::TextStatus], "No such file or directory");
+    EXPECT_EQ(engine.Rows().row(1).StateIcon, CatalogRow::IconErrors);
+}
+
+TEST_F(CatalogEngineTest, MsgfmtsOwnReasonNamesTheCauseWhenItCannotOpenTheFile)
+{
+    // The file goes between the engine's look at it and msgfmt's: msgfmt's words, its whole line as detail.
+    QTemporaryDir bin;
+    writeTextFile(bin.filePath("msgfmt"),
+                  QStringLiteral("#!/bin/sh\nrm -f \"$1\"\nexec \"%1\" \"$@\"\n").arg(realMsgfmt()).toUtf8());
+    QFile::setPermissions(bin.filePath("msgfmt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    PathOverride path(bin.path());
+    const QString po = folder();
+    writePoFile(po + "/a.po", 1, 0, 0);
+    readAndWait(po);
+    const CatalogRow& row = engine.Rows().row(0);
+    EXPECT_EQ(row.Texts[CatalogRow::TextStatus], "No such file or directory");
+    EXPECT_EQ(row.StateIcon, CatalogRow::IconErrors);
+    EXPECT_EQ(row.Detail,
+              QStringLiteral("%1: error while opening \"%2/a.po\" for reading: No such file or directory")
+                  .arg(realMsgfmt(), po));
+}
+
+TEST_F(CatalogEngineTest, AnUnreadableFileIsAnErrorRow)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "the tests run as root, who reads every file; quillmark-report's tests run this case as "
+                        "another user";
+    const QString po = folder();
+    writePoFile(po + "/a.po", 1, 0, 0);
+    ASSERT_TRUE(QFile::setPermissions(po + "/a.po", QFile::WriteOwner));
+    readAndWait(po);
+    EXPECT_EQ(engine.Rows().row(0).Texts[CatalogRow::TextStatus], "Permission denied");
+    EXPECT_EQ(engine.Rows().row(0).StateIcon, CatalogRow::IconErrors);
+}
+
+TEST_F(CatalogEngineTest, AMsgfmtEndedByASignalOrOverTheTimeLimitGivesAnErrorRow)
+{
+    QTemporaryDir bin;
+    writeTextFile(bin.filePath("msgfmt"),
+                  QStringLiteral("#!/bin/sh\ncase \"$1\" in\n"
+                                 "  *killed.po) kill -KILL $$ ;;\n"
+                                 "  *slow.po) exec sleep 30 ;;\n"
+                                 "esac\nexec \"%1\" \"$@\"\n")
+                      .arg(realMsgfmt())
+                      .toUtf8());
+    QFile::setPermissions(bin.filePath("msgfmt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    PathOverride path(bin.path());
+    const QString po = folder();
+    writePoFile(po + "/a.po", 1, 0, 0);
+    writePoFile(po + "/killed.po", 1, 0, 0);
+    writePoFile(po + "/slow.po", 1, 0, 0);
+    writePoFile(po + "/z.po", 1, 0, 0);
+    engine.CheckTimeLimit = 1;
+    QElapsedTimer clock;
+    clock.start();
+    readAndWait(po);
+    EXPECT_LT(clock.elapsed(), 10000);
+    const auto& rows = engine.Rows().rows();
+    EXPECT_EQ(rows[0].Texts[CatalogRow::TextStatus], "100%");
+    EXPECT_EQ(rows[1].Texts[CatalogRow::TextStatus], "msgfmt ended by SIGKILL");
+    EXPECT_EQ(rows[1].Detail, "msgfmt was ended by signal 9 (Killed) before it had checked the file");
+    EXPECT_EQ(rows[2].Texts[CatalogRow::TextStatus], "Timed out after 1 s");
+    EXPECT_EQ(rows[3].Texts[CatalogRow::TextStatus], "100%");
+    EXPECT_EQ(rows[1].StateIcon, CatalogRow::IconErrors);
+    EXPECT_EQ(rows[2].StateIcon, CatalogRow::IconErrors);
+
+    // A re-check has the same limit, and the queue of re-checks goes on after it.
+    evaluations.clear();
+    engine.NotifyItemUpdated(po + "/slow.po");
+    engine.NotifyItemUpdated(po + "/a.po");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return evaluations.size() == 2; }, 10000));
+    EXPECT_EQ(evaluations, QList<Evaluation>({{2, true}, {0, true}}));
+    EXPECT_EQ(rows[2].Texts[CatalogRow::TextStatus], "Timed out after 1 s");
+    waitIdle();
+    EXPECT_FALSE(engine.ProgressVisible());
+}
+
+TEST_F(CatalogEngineTest, OnlyMsgfmtsOwnSummaryLinesAreErrorLines)
+{
+    // Warnings whose path holds the words, then the statistics: a clean file.
+    const QString po = folder("fatal error dir");
+    writeTextFile(po + "/how many errors.po",
+                  "msgid \"\"\nmsgstr \"\"\n"
+                  "\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                  "msgid \"a\"\nmsgstr \"b\"\n");
+    readAndWait(po);
+    EXPECT_EQ(engine.Rows().row(0).Texts[CatalogRow::TextStatus], "100%");
+    EXPECT_EQ(engine.Rows().row(0).StateIcon, CatalogRow::IconComplete);
 }
 
 /// The rows of a corpus folder, read through the engine, against the rows computed apart from it.

@@ -111,10 +111,11 @@ void CatalogModel::removeRow(int index)
 void CatalogModel::setRow(int index, const CatalogRow& row)
 {
     CatalogRow& target = m_rows[index];
-    if (target.Texts == row.Texts && target.StateIcon == row.StateIcon)
+    if (target.Texts == row.Texts && target.StateIcon == row.StateIcon && target.Detail == row.Detail)
         return;
     target.Texts = row.Texts;
     target.StateIcon = row.StateIcon;
+    target.Detail = row.Detail;
     emit dataChanged(this->index(index, 0), this->index(index, ColumnCount - 1));
 }
 

@@ -40,7 +40,7 @@ public:
     /// Adds one fresh row at its place in the order and gives its index.
     int insertRow(const QByteArray& name);
     void removeRow(int index);
-    /// Replaces the texts and the icon of a row; its caption stays.
+    /// Replaces the texts, the icon and the detail of a row; its caption stays.
     void setRow(int index, const CatalogRow& row);
     /// The row of the file name, byte for byte; -1 when there is none.
     int findName(const QByteArray& name) const;

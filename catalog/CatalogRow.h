@@ -33,6 +33,9 @@ struct CatalogRow
     int StateIcon = IconNone;
     /// The file name, without its folder, as the folder listing gives it: bytes, which need not be UTF-8.
     QByteArray Name;
+    /// The whole story behind the status when the status is a short form of it (a command line and the
+    /// reason it could not start, msgfmt's full line); empty when the status says it all.
+    QString Detail = QString();
 
     friend bool operator==(const CatalogRow&, const CatalogRow&) = default;
 };

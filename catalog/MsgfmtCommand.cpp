@@ -2,6 +2,9 @@
 
 #include "runner/CommandLine.h"
 
+#include <cerrno>
+#include <cstring>
+
 QString msgfmtCommandLine(const QString& path)
 {
     return QStringLiteral("msgfmt %1 -v -c -o /dev/null").arg(quoteCommandArgument(path));
@@ -10,4 +13,18 @@ QString msgfmtCommandLine(const QString& path)
 EnvironmentChanges msgfmtCatalogEnvironment()
 {
     return {{QByteArrayLiteral("LC_ALL"), QByteArrayLiteral("C")}, {QByteArrayLiteral("LANGUAGE"), std::nullopt}};
+}
+
+QString msgfmtStartErrorStatus()
+{
+    return QStringLiteral("msgfmt could not be started; it comes with GNU gettext");
+}
+
+QString msgfmtStartErrorDetail(const QString& commandLine, int errorNumber, const QString& message)
+{
+    if (errorNumber == 0)
+        return message;
+    const QString reason = errorNumber == ENOENT ? QStringLiteral("no program msgfmt on PATH")
+                                                 : QString::fromLocal8Bit(std::strerror(errorNumber));
+    return QStringLiteral("Cannot run %1: %2").arg(commandLine, reason);
 }

@@ -13,4 +13,12 @@ QString msgfmtCommandLine(const QString& path);
 /// locale, and no LANGUAGE, which gettext would otherwise prefer to any locale but C.
 EnvironmentChanges msgfmtCatalogEnvironment();
 
+/// The status of a check whose msgfmt could not be started: names the program and where it comes from.
+QString msgfmtStartErrorStatus();
+
+/// The whole start error of a check: the command line and why it could not start (errorNumber, as
+/// TRunnerThread::StartErrorNumber gives it). message is the runner's start error, used when no error
+/// number is known.
+QString msgfmtStartErrorDetail(const QString& commandLine, int errorNumber, const QString& message);
+
 #endif // QUILLMARK_CATALOG_MSGFMTCOMMAND_H

@@ -49,6 +49,35 @@ QByteArray NumberBefore(QByteArrayView line, QByteArrayView word)
     return line.sliced(start, blank - start).toByteArray();
 }
 
+bool IsErrorSummaryLine(QByteArrayView line)
+{
+    // The program name that msgfmt's error() puts first: one word without blanks or colons.
+    const qsizetype colon = line.indexOf(": ");
+    if (colon > 0) {
+        const QByteArrayView name = line.first(colon);
+        if (!name.contains(' ') && !name.contains(':') && !name.contains('\t'))
+            line = line.sliced(colon + 2);
+    }
+    if (line == "too many errors, aborting")
+        return true;
+    if (!line.startsWith("found "))
+        return false;
+    QByteArrayView rest = line.sliced(6);
+    qsizetype digits = 0;
+    while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9')
+        ++digits;
+    if (digits == 0)
+        return false;
+    rest = rest.sliced(digits);
+    return rest == " fatal error" || rest == " fatal errors";
+}
+
+bool IsStatisticsLine(QByteArrayView line)
+{
+    return !NumberBefore(line, "translated").isEmpty() || !NumberBefore(line, "fuzzy").isEmpty()
+        || !NumberBefore(line, "untranslated").isEmpty();
+}
+
 TMsgfmtStats ParseStatsLine(QByteArrayView line)
 {
     TMsgfmtStats stats;

@@ -41,6 +41,14 @@ qint32 IntFromText(QByteArrayView text);
 /// the line.
 QByteArray NumberBefore(QByteArrayView line, QByteArrayView word);
 
+/// True for a line msgfmt writes for its error count ("msgfmt: found 2 fatal errors") or when it gives up
+/// ("msgfmt: too many errors, aborting"), with or without the program-name prefix and with the count where
+/// msgfmt puts it; false for any other line, whatever words it holds (a path can hold "fatal error").
+bool IsErrorSummaryLine(QByteArrayView line);
+
+/// True for a line that holds a count before "translated", "fuzzy" or "untranslated": msgfmt's statistics.
+bool IsStatisticsLine(QByteArrayView line);
+
 /// Reads the last line of a check: "many errors" (ErrorCount -1) or the count before "fatal error" make it a
 /// failure; otherwise the counts before "translated", "fuzzy" and "untranslated" are read. A count that is not
 /// a whole 32-bit decimal number reads as 0.

@@ -41,6 +41,25 @@ TEST(NumberBeforeTest, TakesTheNonBlanksBeforeTheFirstBlankAndWord)
     }
 }
 
+TEST(IsErrorSummaryLineTest, TakesOnlyMsgfmtsOwnCountAndGiveUpLines)
+{
+    for (const char* line : {"msgfmt: found 1 fatal error", "msgfmt: found 12 fatal errors", "found 2 fatal errors",
+                             "/usr/bin/msgfmt: found 1 fatal error", "msgfmt: too many errors, aborting",
+                             "too many errors, aborting", "x: too many errors, aborting"}) {
+        SCOPED_TRACE(line);
+        EXPECT_TRUE(IsErrorSummaryLine(line));
+    }
+    for (const char* line :
+         {"/po/fatal error dir/de.po:3: warning: header field 'Language' missing in header",
+          "/po/how many errors.po:2: warning: header field 'Language' missing in header", "fatal error",
+          "msgfmt: found fatal errors", "msgfmt: found 1 fatal error in x", "a b: found 1 fatal error",
+          "x:y: found 1 fatal error", "msgfmt: found 1 fatal error.", "msgfmt: too many errors",
+          "1 translated message.", "found -1 fatal errors", "found 1 Fatal Error", ""}) {
+        SCOPED_TRACE(line);
+        EXPECT_FALSE(IsErrorSummaryLine(line));
+    }
+}
+
 TEST(ParseStatsLineTest, ReadsWholeDecimalCountsAndErrorsFirst)
 {
     struct Case

@@ -14,7 +14,11 @@ SingleFileCheck::SingleFileCheck(TextSink* output, QObject* parent)
     };
     // A program that cannot start says so in the memo rather than leaving it blank.
     FileRunner.OnStartError = [this](TCommandRunner*, const QString& message) {
-        UiHandover::instance().call([this, &message] { show(message, false); });
+        UiHandover::instance().call([this, &message] {
+            const int errorNumber = FileRunner.Thread() ? FileRunner.Thread()->StartErrorNumber() : 0;
+            show(msgfmtStartErrorStatus(), false);
+            show(msgfmtStartErrorDetail(FileRunner.CommandLine, errorNumber, message), false);
+        });
     };
 }
 

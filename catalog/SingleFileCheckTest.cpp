@@ -121,7 +121,9 @@ TEST_F(SingleFileCheckTest, AProgramThatCannotStartSaysSoInTheMemo)
     PathOverride path(empty.path(), false);
     check.CheckSingleFile("x.po");
     waitForEnd();
-    EXPECT_EQ(sink.lines, QStringList({"msgfmt \"x.po\" -v -c -o /dev/null doesn't exist."}));
+    EXPECT_EQ(sink.lines,
+              QStringList({"msgfmt could not be started; it comes with GNU gettext",
+                           "Cannot run msgfmt \"x.po\" -v -c -o /dev/null: no program msgfmt on PATH"}));
 }
 
 } // namespace

@@ -26,6 +26,15 @@ bool parsePercent(const QString& text, ExactPercent& percent)
     return percent.Millionths <= 100000000;
 }
 
+bool parseTimeout(const QString& text, int& seconds)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,7}$"));
+    if (!digits.match(text).hasMatch())
+        return false;
+    seconds = text.toInt();
+    return seconds > 0;
+}
+
 bool parseFormat(const QString& text, ReportFormat& format)
 {
     if (text == QLatin1String("table"))
@@ -79,7 +88,7 @@ bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QS
             return false;
         }
         if (name != QLatin1String("--ratio") && name != QLatin1String("--format")
-            && name != QLatin1String("--fail-under")) {
+            && name != QLatin1String("--fail-under") && name != QLatin1String("--timeout")) {
             error = QStringLiteral("unknown option '%1'").arg(name);
             return false;
         }
@@ -101,6 +110,11 @@ bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QS
         } else if (name == QLatin1String("--format")) {
             if (!parseFormat(value, options.Format)) {
                 error = QStringLiteral("unknown format '%1' (expected table, tsv, json or junit)").arg(value);
+                return false;
+            }
+        } else if (name == QLatin1String("--timeout")) {
+            if (!parseTimeout(value, options.TimeoutSeconds)) {
+                error = QStringLiteral("invalid timeout '%1' (expected whole seconds, at least 1)").arg(value);
                 return false;
             }
         } else {
@@ -132,8 +146,8 @@ bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QS
 QString reportUsage()
 {
     return QStringLiteral(
-        "Usage: quillmark-report [--ratio POS] [--format table|tsv|json|junit] [--fail-under PERCENT] [--watch] "
-        "FOLDER\n"
+        "Usage: quillmark-report [--ratio POS] [--format table|tsv|json|junit] [--fail-under PERCENT]\n"
+        "                        [--timeout SECONDS] [--watch] FOLDER\n"
         "\n"
         "Checks every *.po file in FOLDER with msgfmt, one after another as the Quillmark window does, and\n"
         "prints one row per file in the window's order.\n"
@@ -145,12 +159,14 @@ QString reportUsage()
         "                        failure for each file that does not pass; not with --watch)\n"
         "  --fail-under PERCENT  also fail when a file's translated share (translated / total x 100) is below\n"
         "                        PERCENT (0 to 100, at most 6 decimals); an \"Empty file\" counts as 0%\n"
+        "  --timeout SECONDS     stop a file's check after SECONDS (default 60) and show it as an error\n"
         "  --watch               after the first pass, print a row each time a file changes or comes into\n"
         "                        FOLDER and has been checked, and a line when one is removed, until SIGINT\n"
         "                        or SIGTERM (exit status 0)\n"
         "  -h, --help            show this text\n"
         "  --version             show the version\n"
         "\n"
-        "Exit status: 0 when every file compiled (and reached PERCENT); 1 otherwise; 2 for a usage error, a\n"
-        "folder that does not exist or cannot be read, or output that cannot be written.\n");
+        "Exit status: 0 when every file compiled (and reached PERCENT); 1 otherwise, also for a file that could\n"
+        "not be checked and when SIGINT or SIGTERM ended the first pass (its rows checked so far are printed);\n"
+        "2 for a usage error, a folder that does not exist or cannot be read, or output that cannot be written.\n");
 }

@@ -34,6 +34,8 @@ struct ReportOptions
     /// Every file's translated share must reach it.
     std::optional<ExactPercent> FailUnder;
     bool Watch = false;
+    /// Seconds a file's check may take; at least 1.
+    int TimeoutSeconds = 60;
     bool Help = false;
     bool Version = false;
     /// As given; its existence is the catalog's to decide.

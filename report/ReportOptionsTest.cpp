@@ -28,6 +28,7 @@ TEST(ReportOptionsTest, DefaultsAndEveryOptionInBothSpellings)
     EXPECT_FALSE(plain.options.FailUnder.has_value());
     EXPECT_FALSE(plain.options.Watch);
     EXPECT_FALSE(plain.options.Help);
+    EXPECT_EQ(plain.options.TimeoutSeconds, 60);
 
     const Parsed all = parse({"--ratio", "0", "--format=json", "--watch", "/tmp/po dir", "--fail-under", "79.9"});
     ASSERT_TRUE(all.ok) << qPrintable(all.error);
@@ -43,6 +44,7 @@ TEST(ReportOptionsTest, DefaultsAndEveryOptionInBothSpellings)
     EXPECT_EQ(parse({"--format", "tsv", "x"}).options.Format, ReportFormat::Tsv);
     EXPECT_EQ(parse({"--fail-under=100", "x"}).options.FailUnder->Millionths, 100000000);
     EXPECT_EQ(parse({"--fail-under=0.000001", "x"}).options.FailUnder->Millionths, 1);
+    EXPECT_EQ(parse({"--timeout", "2", "x"}).options.TimeoutSeconds, 2);
     // After "--" a name that looks like an option is a folder.
     EXPECT_EQ(parse({"--", "--watch"}).options.Folder, QStringLiteral("--watch"));
     EXPECT_FALSE(parse({"--", "--watch"}).options.Watch);
@@ -79,6 +81,8 @@ TEST(ReportOptionsTest, UsageErrorsSayWhatIsWrong)
         {{"--fail-under", "50.0000001", "a"},
          "invalid percentage '50.0000001' (expected 0 to 100, at most 6 decimals)"},
         {{"--fail-under", ".5", "a"}, "invalid percentage '.5' (expected 0 to 100, at most 6 decimals)"},
+        {{"--timeout", "0", "a"}, "invalid timeout '0' (expected whole seconds, at least 1)"},
+        {{"--timeout", "1.5", "a"}, "invalid timeout '1.5' (expected whole seconds, at least 1)"},
     };
     for (const auto& [arguments, message] : cases) {
         const Parsed parsed = parse(arguments);

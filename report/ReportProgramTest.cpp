@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -38,12 +39,15 @@ struct Result
     QByteArray err;
 };
 
+/// Runs quillmark-report with the arguments, or the command line in command (program first) when given.
 Result runReport(const QStringList& arguments,
                  const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
-    process.setProgram(QStringLiteral(QUILLMARK_REPORT_PROGRAM));
-    process.setArguments(arguments);
+    const bool wholeCommand = !arguments.isEmpty() && arguments.first().startsWith(u'/')
+        && QFileInfo(arguments.first()).isExecutable() && QFileInfo(arguments.first()).isFile();
+    process.setProgram(wholeCommand ? arguments.first() : QStringLiteral(QUILLMARK_REPORT_PROGRAM));
+    process.setArguments(wholeCommand ? arguments.mid(1) : arguments);
     process.setProcessEnvironment(environment);
     process.start();
     Result result;
@@ -227,13 +231,13 @@ TEST(ReportProgramTest, ExitStatusSaysWhetherEveryFilePassed)
     EXPECT_EQ(none.exitCode, 0);
     EXPECT_EQ(none.out, QByteArray("file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon\n"));
 
-    // A folder named like a PO file is checked too; msgfmt cannot read it, and its row says "Empty file".
+    // A folder named like a PO file is listed but cannot be checked: an error row, a failure.
     ASSERT_TRUE(QDir(empty.path()).mkdir(QStringLiteral("folder.po")));
     const Result folder = runReport({QStringLiteral("--format=tsv"), empty.path()});
-    EXPECT_TRUE(folder.out.endsWith("\nfolder.po\tEmpty file\t0\t0\t0\t0\t-1\n")) << folder.out.constData();
-    EXPECT_EQ(folder.exitCode, 0);
-    EXPECT_EQ(runReport({QStringLiteral("--fail-under=0"), empty.path()}).exitCode, 0);
-    EXPECT_EQ(runReport({QStringLiteral("--fail-under=0.5"), empty.path()}).exitCode, 1);
+    EXPECT_TRUE(folder.out.endsWith("\nfolder.po\tIs a directory\t\t\t\t\t3\n")) << folder.out.constData();
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_EQ(folder.err, QByteArray("quillmark-report: 1 file with errors\n")) << folder.err.constData();
+    EXPECT_EQ(runReport({QStringLiteral("--fail-under=0"), empty.path()}).exitCode, 1);
 }
 
 TEST(ReportProgramTest, UsageErrorsAndMissingFoldersGiveStatusTwo)
@@ -297,11 +301,93 @@ TEST(ReportProgramTest, WithoutMsgfmtEveryRowShowsTheStartError)
     EXPECT_EQ(lines.at(0), expected.at(0).join('\t'));
     for (qsizetype i = 1; i < expected.size(); ++i) {
         const QByteArray& file = expected.at(i).at(0);
-        EXPECT_EQ(lines.at(i),
-                  file + "\tmsgfmt \"" + QFile::encodeName(CleanFolder) + '/' + file
-                      + "\" -v -c -o /dev/null doesn't exist.\t\t\t\t\t3");
+        EXPECT_EQ(lines.at(i), file + "\tmsgfmt could not be started; it comes with GNU gettext\t\t\t\t\t3");
     }
-    EXPECT_EQ(result.err, QByteArray("quillmark-report: 67 files with errors\n"));
+    // The whole command line and the reason go to standard error, one line a file, before the summary.
+    const QList<QByteArray> errors = result.err.split('\n');
+    ASSERT_EQ(errors.size(), expected.size() + 1);
+    for (qsizetype i = 1; i < expected.size(); ++i) {
+        const QByteArray& file = expected.at(i).at(0);
+        EXPECT_EQ(errors.at(i - 1),
+                  "quillmark-report: " + file + ": Cannot run msgfmt \"" + QFile::encodeName(CleanFolder) + '/' + file
+                      + "\" -v -c -o /dev/null: no program msgfmt on PATH");
+    }
+    EXPECT_EQ(errors.at(expected.size() - 1), QByteArray("quillmark-report: 67 files with errors"));
+}
+
+/// A folder holding a PO file that each of the ways a check cannot check touches, and a program named msgfmt,
+/// first on PATH, that sleeps on slow.po and runs the real one otherwise.
+struct UncheckableFolder
+{
+    QTemporaryDir dir;
+    QTemporaryDir bin;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+
+    UncheckableFolder()
+    {
+        const QString msgfmt = QStandardPaths::findExecutable(QStringLiteral("msgfmt"));
+        const QString po = QStringLiteral("msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                                          "msgid \"a\"\nmsgstr \"b\"\n");
+        for (const char* name : {"a.po", "locked.po", "slow.po", "z.po"})
+            writeFile(dir.filePath(QLatin1String(name)), po.toUtf8(), QIODevice::WriteOnly);
+        QDir(dir.path()).mkdir(QStringLiteral("x.po"));
+        QFile::link(dir.filePath(QStringLiteral("nowhere")), dir.filePath(QStringLiteral("dangling.po")));
+        ::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.po"))).constData(), 0644);
+        QFile::setPermissions(dir.filePath(QStringLiteral("locked.po")), QFile::WriteOwner);
+        const QString script = bin.filePath(QStringLiteral("msgfmt"));
+        writeFile(script,
+                  QStringLiteral("#!/bin/sh\ncase \"$1\" in *slow.po) exec sleep 30 ;; esac\nexec \"%1\" \"$@\"\n")
+                      .arg(msgfmt)
+                      .toUtf8(),
+                  QIODevice::WriteOnly);
+        // Whoever runs the report (another user when the tests run as root) reaches all of it.
+        for (const QString& path : {dir.path(), bin.path()})
+            ::chmod(QFile::encodeName(path).constData(), 0755);
+        ::chmod(QFile::encodeName(script).constData(), 0755);
+        environment.insert(QStringLiteral("PATH"), bin.path() + u':' + environment.value(QStringLiteral("PATH")));
+    }
+};
+
+/// The user quillmark-report runs as to find a file it cannot read: the tests' own when they are not root,
+/// nobody through setpriv when they are; empty when there is no way.
+QStringList asUserWhoCannotRead()
+{
+    if (::geteuid() != 0)
+        return {};
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (setpriv.isEmpty())
+        return {QString()};
+    return {setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+            QStringLiteral("--clear-groups")};
+}
+
+TEST(ReportProgramTest, FilesThatCouldNotBeCheckedAreFailuresThatSayWhy)
+{
+    SKIP_WITHOUT_CORPUS();
+    UncheckableFolder folder;
+    QStringList command = asUserWhoCannotRead();
+    if (command == QStringList{QString()})
+        GTEST_SKIP() << "the tests run as root and there is no setpriv to run the report as another user";
+    command << QStringLiteral(QUILLMARK_REPORT_PROGRAM) << QStringLiteral("--format=tsv") << QStringLiteral("--timeout")
+            << QStringLiteral("1") << folder.dir.path();
+    QElapsedTimer clock;
+    clock.start();
+    const Result result = runReport(command, folder.environment);
+    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_EQ(result.out,
+              QByteArray("file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon\n"
+                         "a.po\t100%\t1\t1\t0\t0\t0\n"
+                         "dangling.po\tNo such file or directory\t\t\t\t\t3\n"
+                         "locked.po\tPermission denied\t\t\t\t\t3\n"
+                         "pipe.po\tIs a named pipe, not a file\t\t\t\t\t3\n"
+                         "slow.po\tTimed out after 1 s\t\t\t\t\t3\n"
+                         "x.po\tIs a directory\t\t\t\t\t3\n"
+                         "z.po\t100%\t1\t1\t0\t0\t0\n"));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.endsWith("quillmark-report: 5 files with errors\n")) << result.err.constData();
+    EXPECT_TRUE(result.err.contains(": error while opening \"" + QFile::encodeName(folder.dir.path())
+                                    + "/locked.po\" for reading: Permission denied\n"))
+        << result.err.constData();
 }
 
 /// quillmark-report --watch as a child, read line by line.
@@ -550,6 +636,24 @@ TEST(ReportProgramTest, AFileNameThatIsNotUtf8IsCheckedAndPrintedDecoded)
     EXPECT_EQ(report.stop(SIGINT), 0);
     // QTemporaryDir would not find the file by a decoded name.
     ::unlink(latin1.constData());
+}
+
+TEST(ReportProgramTest, WatchGoesOnAfterARecheckThatTimesOut)
+{
+    SKIP_WITHOUT_CORPUS();
+    UncheckableFolder folder;
+    WatchedReport report({QStringLiteral("--format=tsv"), QStringLiteral("--timeout=1"), folder.dir.path()},
+                         QStringLiteral("PATH='%1':\"$PATH\"; export PATH").arg(folder.bin.path()));
+    for (int line = 0; line < 8; ++line)
+        ASSERT_TRUE(report.nextLine(30000).has_value()) << line;
+    EXPECT_FALSE(report.nextLine(500).has_value());
+
+    ASSERT_EQ(QProcess::execute(QStringLiteral("touch"), {folder.dir.filePath(QStringLiteral("slow.po"))}), 0);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("touch"), {folder.dir.filePath(QStringLiteral("z.po"))}), 0);
+    EXPECT_EQ(report.nextLine(20000).value_or("(nothing)").mid(20),
+              QByteArray("slow.po\tTimed out after 1 s\t\t\t\t\t3"));
+    EXPECT_EQ(report.nextLine(20000).value_or("(nothing)").mid(20), QByteArray("z.po\t100%\t1\t1\t0\t0\t0"));
+    EXPECT_EQ(report.stop(SIGTERM), 0);
 }
 
 TEST(ReportProgramTest, WatchEndsOnSigintAlsoWhenStartedWithItIgnored)

@@ -26,6 +26,13 @@ void printError(const QString& message)
     std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
 }
 
+/// What the row's status is short for (a start error's command line and reason), on standard error.
+void printDetail(const CatalogRow& row)
+{
+    if (!row.Detail.isEmpty())
+        printError(QStringLiteral("%1: %2").arg(row.Caption, row.Detail));
+}
+
 int terminalColumns()
 {
     winsize size{};
@@ -55,6 +62,7 @@ ReportSession::ReportSession(const ReportOptions& options, QObject* parent)
     const YellowThreshold threshold = RatioFromPosition(options.RatioPosition);
     m_engine.FYellowNum = threshold.Num;
     m_engine.FYellowDen = threshold.Den;
+    m_engine.CheckTimeLimit = options.TimeoutSeconds;
     connect(&m_engine, &CatalogEngine::queueFinished, this, &ReportSession::firstPassFinished);
     connect(&m_engine, &CatalogEngine::rowEvaluated, this, &ReportSession::rowEvaluated);
     connect(&m_engine, &CatalogEngine::rowRemoved, this, &ReportSession::rowRemoved);
@@ -158,6 +166,8 @@ void ReportSession::firstPassFinished()
 
     write(reportText(m_options, rows));
     std::fflush(stdout);
+    for (const CatalogRow& row : rows)
+        printDetail(row);
     const ReportVerdict verdict = judgeRows(rows, m_options.FailUnder);
     m_exitStatus = verdict.exitStatus();
     if (m_exitStatus != 0)
@@ -174,9 +184,11 @@ void ReportSession::rowEvaluated(int index, bool recheck)
             showProgress(index + 1);
         return;
     }
-    if (m_table)
+    if (m_table) {
         writeWatchLine(watchLine(m_options.Format, m_engine.Rows().row(index),
                                  watchTimestamp(QDateTime::currentDateTime()), *m_table));
+        printDetail(m_engine.Rows().row(index));
+    }
 }
 
 void ReportSession::rowRemoved(const CatalogRow& row)

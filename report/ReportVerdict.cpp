@@ -38,8 +38,8 @@ RowVerdict judgeRow(const CatalogRow& row, const std::optional<ExactPercent>& fa
         return RowVerdict::Unchecked;
     if (!failUnder)
         return RowVerdict::Passed;
-    // Evaluation leaves the icon out only for an "Empty file": no translated message, and also what a file
-    // msgfmt could not read looks like. Only a percentage of 0 lets it pass.
+    // Evaluation leaves the icon out only for an "Empty file": no translated message. Only a percentage of 0
+    // lets it pass.
     if (row.StateIcon == CatalogRow::IconNone)
         return failUnder->Millionths > 0 ? RowVerdict::BelowPercent : RowVerdict::Passed;
     const qint64 total = countText(row, CatalogRow::TextTotal);

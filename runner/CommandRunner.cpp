@@ -121,13 +121,19 @@ void reapLater(pid_t pid)
     }).detach();
 }
 
-/// True once the child has ended and has been reaped.
-bool childHasEnded(pid_t pid)
+/// True once the child has ended and has been reaped; then *exit says how it ended.
+bool childHasEnded(pid_t pid, TChildExit* exit)
 {
     for (;;) {
-        const pid_t result = ::waitpid(pid, nullptr, WNOHANG);
-        if (result == pid)
+        int status = 0;
+        const pid_t result = ::waitpid(pid, &status, WNOHANG);
+        if (result == pid) {
+            if (WIFEXITED(status))
+                *exit = {TChildExit::Kind::Exited, WEXITSTATUS(status), 0};
+            else if (WIFSIGNALED(status))
+                *exit = {TChildExit::Kind::Signalled, 0, WTERMSIG(status)};
             return true;
+        }
         if (result == 0)
             return false;
         if (errno != EINTR)
@@ -212,6 +218,7 @@ void TRunnerThread::RunChild()
         }
     };
     if (!makePipe(input, &FPipeError) || !makePipe(output, &FPipeError)) {
+        FStartErrorNumber = errno;
         startFailed(FPipeError);
         return;
     }
@@ -219,6 +226,7 @@ void TRunnerThread::RunChild()
     pid_t pid = -1;
     const int spawnError = spawnChild(s.CommandLine, s.Environment, input[0], output[1], &pid);
     if (spawnError != 0) {
+        FStartErrorNumber = spawnError;
         FProcessError.emplace((s.CommandLine + QStringLiteral(" doesn't exist.")).toStdString());
         startFailed(QString::fromUtf8(FProcessError->what()));
         return;
@@ -230,6 +238,7 @@ void TRunnerThread::RunChild()
     int pidFd = openPidFd(pid);
 
     LineAssembler assembler({s.Sender, s.Lines, s.OutputLines, s.OnNewLine, s.Timer, &FTerminated});
+    assembler.MaxLineLength = s.MaxLineLength;
     assembler.InputLines = s.InputLines;
     assembler.InputToOutput = s.InputToOutput;
     const auto writeInput = [fd = input[1]](QByteArrayView bytes) {
@@ -251,7 +260,7 @@ void TRunnerThread::RunChild()
         for (;;) {
             // The end is sampled before the pipe is read, so the cycle that sees the end still reads
             // everything the child wrote.
-            exited = childHasEnded(pid);
+            exited = childHasEnded(pid, &FExitStatus);
 
             int available = 0;
             if (::ioctl(output[0], FIONREAD, &available) != 0)
@@ -380,6 +389,7 @@ void TCommandRunner::Execute()
         });
     }
     FLines.clear();
+    FLines.setLimit(KeptLines);
     FTimer->StartCounting();
 
     RunSettings settings;
@@ -387,6 +397,7 @@ void TCommandRunner::Execute()
     settings.CommandLine = CommandLine;
     settings.Lines = &FLines;
     settings.OutputLines = OutputLines;
+    settings.MaxLineLength = MaxLineLength;
     settings.InputToOutput = InputToOutput;
     settings.InputLines = InputLines;
     settings.Timer = FTimer;
@@ -419,6 +430,11 @@ void TCommandRunner::Stop()
     delete thread;
     FThread = nullptr;
     FStopping = false;
+}
+
+TChildExit TCommandRunner::ExitStatus() const
+{
+    return FThread ? FThread->ExitStatus() : TChildExit{};
 }
 
 QString TCommandRunner::StartError() const

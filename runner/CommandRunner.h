@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <atomic>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <optional>
@@ -31,6 +32,26 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+/// How a run's child ended, as far as the run saw it end. Set before OnTerminated is raised, so that its
+/// handler can read it (through TCommandRunner::ExitStatus).
+struct TChildExit
+{
+    enum class Kind : std::uint8_t
+    {
+        /// The run ended while its child still ran (a time limit): no status.
+        Unknown,
+        /// Code holds the child's exit status.
+        Exited,
+        /// Signal holds the signal that ended the child (SIGKILL also for a stopped run).
+        Signalled,
+    };
+    Kind How = Kind::Unknown;
+    int Code = 0;
+    int Signal = 0;
+
+    friend bool operator==(const TChildExit&, const TChildExit&) = default;
+};
+
 /// Changes to the inherited environment for one child: set a variable, or remove it (no value).
 using EnvironmentChanges = std::vector<std::pair<QByteArray, std::optional<QByteArray>>>;
 
@@ -41,6 +62,8 @@ struct RunSettings
     QString CommandLine;
     LineList* Lines = nullptr;
     QList<QByteArray>* OutputLines = nullptr;
+    /// Bytes of one line beyond this many are dropped before any receiver sees them; 0 keeps them all.
+    int MaxLineLength = 0;
     bool InputToOutput = false;
     QList<QByteArray> InputLines;
     TProcessTimer* Timer = nullptr;
@@ -76,6 +99,11 @@ public:
     QString StartError() const;
     /// Set once the thread has finished: an error that escaped a handler and ended the run.
     std::exception_ptr HandlerError() const { return FHandlerError; }
+    /// Set before OnTerminated is raised: how the child ended.
+    TChildExit ExitStatus() const { return FExitStatus; }
+    /// Set once the thread has finished, or before OnStartError is raised: the error number of a start
+    /// error, 0 when the run started.
+    int StartErrorNumber() const { return FStartErrorNumber; }
     /// Process id of the child while it runs, -1 before and after.
     int ChildPid() const { return FChildPid.load(); }
     std::thread::id ThreadId() const { return FThread.get_id(); }
@@ -92,6 +120,8 @@ private:
     QString FPipeError;
     std::optional<TCreateProcessError> FProcessError;
     std::exception_ptr FHandlerError;
+    TChildExit FExitStatus;
+    int FStartErrorNumber = 0;
     std::thread FThread;
 };
 
@@ -125,6 +155,10 @@ public:
     /// Optional console-style mirror of the output, written by the reader thread: read it only while no
     /// run is going. Not owned.
     QList<QByteArray>* OutputLines = nullptr;
+    /// The next runs keep only this many of their latest complete lines in Lines; 0 keeps them all.
+    int KeptLines = 0;
+    /// The next runs drop the bytes of a line beyond this many, for every receiver; 0 keeps them all.
+    int MaxLineLength = 0;
     /// Input for the next run's child (each string with its marker, see LineAssembler::InputLines).
     QList<QByteArray> InputLines;
     /// Changes to the inherited environment for the next runs' children.
@@ -148,6 +182,9 @@ public:
     QList<QByteArray> Lines() const { return FLines.snapshot(); }
     /// The start error of the current run once its reader has finished; empty when it started.
     QString StartError() const;
+    /// How the current run's child ended; readable from OnTerminated (in a call handed to the UI thread
+    /// too) and after the run. Kind::Unknown while there is no run or it has not ended.
+    TChildExit ExitStatus() const;
     /// Created by the first Execute.
     TProcessTimer* Timer() const { return FTimer; }
 

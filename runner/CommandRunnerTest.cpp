@@ -420,6 +420,33 @@ TEST_F(CommandRunnerTest, StopWithoutRunAfterTheEndAndTwiceRaisesNothingMore)
     EXPECT_EQ(log.count(Event::Kind::Terminated), 2);
 }
 
+TEST_F(CommandRunnerTest, TheEndEventCanReadHowTheChildEnded)
+{
+    std::vector<TChildExit> seen;
+    runner.OnTerminated
+        = [&](TCommandRunner* sender) { UiHandover::instance().call([&] { seen.push_back(sender->ExitStatus()); }); };
+    start({"out", "x", "exit", "3"});
+    ASSERT_TRUE(spinUntil([&] { return seen.size() == 1; }));
+    EXPECT_EQ(seen.back(), (TChildExit{TChildExit::Kind::Exited, 3, 0}));
+    ASSERT_TRUE(waitForReader());
+    EXPECT_EQ(runner.ExitStatus(), seen.back());
+
+    start({"pid", "silent"});
+    ASSERT_TRUE(spinUntil([&] { return printedPid(runner.Lines()) > 0; }));
+    kill(printedPid(runner.Lines()), SIGTERM);
+    ASSERT_TRUE(spinUntil([&] { return seen.size() == 2; }));
+    EXPECT_EQ(seen.back(), (TChildExit{TChildExit::Kind::Signalled, 0, SIGTERM}));
+
+    start({"pid", "silent"});
+    ASSERT_TRUE(spinUntil([&] { return printedPid(runner.Lines()) > 0; }));
+    runner.Stop();
+    ASSERT_EQ(seen.size(), 3U);
+    EXPECT_EQ(seen.back(), (TChildExit{TChildExit::Kind::Signalled, 0, SIGKILL}));
+    EXPECT_EQ(runner.ExitStatus(), TChildExit{});
+    // The lines are as many as before: the status comes with the end event, not as one of its own.
+    EXPECT_EQ(log.count(Event::Kind::Line), 3);
+}
+
 // The limit is measured itself here, so these tests wait on the clock; the bounds allow for the tick
 // counter's unknown phase and a coarse timer.
 TEST_F(CommandRunnerTest, SilenceLimitEndsRunOnThirdTickAfterLastLineAndChildIsReapedLater)

@@ -2,12 +2,30 @@
 
 #include "runner/ProcessTimer.h"
 
+#include <algorithm>
 #include <utility>
+
+namespace {
+
+/// A line's beginning shorter than this is passed on after every block that grows it.
+constexpr qsizetype kEveryBeginningBelow = 4096;
+
+} // namespace
 
 void LineList::append(const QByteArray& line)
 {
     std::lock_guard lock(m_mutex);
+    if (m_limit > 0 && m_lines.size() >= m_limit)
+        m_lines.removeFirst();
     m_lines.append(line);
+}
+
+void LineList::setLimit(int limit)
+{
+    std::lock_guard lock(m_mutex);
+    m_limit = limit;
+    while (m_limit > 0 && m_lines.size() > m_limit)
+        m_lines.removeFirst();
 }
 
 void LineList::clear()
@@ -45,7 +63,6 @@ bool LineAssembler::terminated() const
 
 void LineAssembler::takeBlock(QByteArrayView block)
 {
-    QByteArray current = m_pending;
     const qsizetype size = block.size();
     qsizetype i = 0;
     if (m_skipLeadingLf && size > 0 && !terminated()) {
@@ -53,35 +70,45 @@ void LineAssembler::takeBlock(QByteArrayView block)
         if (block[0] == '\n')
             i = 1;
     }
-    for (; i < size; ++i) {
-        // A stopped run drops whatever it still reads, from the byte on which it notices the stop.
+    while (i < size) {
+        // A stopped run drops whatever it still reads, from the line on which it notices the stop.
         if (terminated())
             break;
-        const char c = block[i];
-        switch (c) {
-        case '\0':
+        qsizetype end = i;
+        while (end < size && block[end] != '\n' && block[end] != '\r' && block[end] != '\0')
+            ++end;
+        appendToLine(block.sliced(i, end - i));
+        if (end == size)
             break;
-        case '\n':
-            completeLine(current);
-            current.clear();
-            break;
-        case '\r':
-            if (i + 1 < size) {
-                if (block[i + 1] == '\n')
+        const char c = block[end];
+        i = end + 1;
+        if (c == '\0')
+            continue;
+        if (c == '\r') {
+            if (i < size) {
+                if (block[i] == '\n')
                     ++i;
             } else {
                 m_skipLeadingLf = true;
             }
-            completeLine(current);
-            current.clear();
-            break;
-        default:
-            current.append(c);
         }
+        m_shownLength = 0;
+        completeLine(std::exchange(m_pending, QByteArray()));
     }
-    m_pending = current;
-    if (!m_pending.isEmpty())
+    // Passing the whole beginning on after every block would cost the square of a long line's length; past
+    // a few pages it is passed on each time it has doubled, which keeps the total linear.
+    const qsizetype pending = m_pending.size();
+    if (pending > 0 && pending != m_shownLength && (pending < kEveryBeginningBelow || pending >= 2 * m_shownLength)) {
+        m_shownLength = pending;
         beginningOfLine();
+    }
+}
+
+void LineAssembler::appendToLine(QByteArrayView bytes)
+{
+    if (MaxLineLength > 0)
+        bytes = bytes.first(std::min(bytes.size(), std::max<qsizetype>(0, MaxLineLength - m_pending.size())));
+    m_pending.append(bytes);
 }
 
 void LineAssembler::showRow(const QByteArray& text)
@@ -126,6 +153,7 @@ void LineAssembler::finish()
         return;
     // The last line of a run counts as complete even without its line end, but it is no output that
     // arrived now, so the silence counter is left alone.
+    m_shownLength = 0;
     deliverLine(std::exchange(m_pending, QByteArray()));
 }
 
@@ -140,6 +168,7 @@ void LineAssembler::writeInputLines(const InputWriter& write)
         if (!bytes.isEmpty())
             write(bytes);
         if (InputToOutput) {
+            m_shownLength = 0;
             const QByteArray echo = std::exchange(m_pending, QByteArray()) + text;
             showRow(echo);
             m_partialShown = false;

@@ -28,12 +28,15 @@ class LineList
 public:
     void append(const QByteArray& line);
     void clear();
+    /// Keeps only the latest limit lines from now on; 0 keeps them all.
+    void setLimit(int limit);
     QList<QByteArray> snapshot() const;
     qsizetype size() const;
 
 private:
     mutable std::mutex m_mutex;
     QList<QByteArray> m_lines;
+    int m_limit = 0;
 };
 
 /// Cuts a run's output bytes into complete lines and line beginnings and hands each to the receivers,
@@ -62,6 +65,8 @@ public:
     QList<QByteArray> InputLines;
     /// Echo every written input line into the output (not into Lines).
     bool InputToOutput = false;
+    /// Bytes of a line beyond this many are dropped, from every receiver; 0 keeps them all.
+    qsizetype MaxLineLength = 0;
 
     void takeBlock(QByteArrayView block);
     void writeInputLines(const InputWriter& write);
@@ -77,10 +82,13 @@ private:
     void deliverLine(const QByteArray& text);
     void beginningOfLine();
     void showRow(const QByteArray& text);
+    void appendToLine(QByteArrayView bytes);
 
     Receivers m_receivers;
     QByteArray m_pending;
     bool m_partialShown = false;
+    /// Length of the pending text when its beginning was last passed on; 0 when it has not been.
+    qsizetype m_shownLength = 0;
     /// The previous block ended in CR: an LF opening the next block belongs to that line end.
     bool m_skipLeadingLf = false;
 };

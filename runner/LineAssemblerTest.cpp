@@ -116,9 +116,56 @@ TEST(LineAssembler, stopDropsTheRestOfTheBlockAndLaterBlocks)
     r.terminated = true;
     r.feed({"ial\nlost\n", "more\n"});
     r.assembler.finish();
-    // The pending beginning is reported again after each dropped block, and completed at the finish.
-    EXPECT_EQ(r.events, (std::vector<std::string>{"=one", "+part", "+part", "+part", "=part"}));
+    // The pending beginning, which the dropped blocks do not grow, is completed at the finish.
+    EXPECT_EQ(r.events, (std::vector<std::string>{"=one", "+part", "=part"}));
     EXPECT_EQ(toStrings(r.lines.snapshot()), (std::vector<std::string>{"one", "part"}));
+}
+
+TEST(LineAssembler, aLineLimitDropsTheBytesBeyondItForEveryReceiver)
+{
+    Recorder r;
+    r.assembler.MaxLineLength = 4;
+    r.feed({"abc", "defg\nxy", "z\n", "123456789"});
+    r.assembler.finish();
+    EXPECT_EQ(r.events, (std::vector<std::string>{"+abc", "=abcd", "+xy", "=xyz", "+1234", "=1234"}));
+    EXPECT_EQ(toStrings(r.lines.snapshot()), (std::vector<std::string>{"abcd", "xyz", "1234"}));
+    EXPECT_EQ(toStrings(r.rows), (std::vector<std::string>{"abcd", "xyz", "1234"}));
+}
+
+TEST(LineAssembler, aKeptLinesLimitKeepsTheLatestLines)
+{
+    LineList lines;
+    lines.setLimit(2);
+    for (const char* line : {"a", "b", "c"})
+        lines.append(line);
+    EXPECT_EQ(toStrings(lines.snapshot()), (std::vector<std::string>{"b", "c"}));
+    lines.setLimit(1);
+    EXPECT_EQ(toStrings(lines.snapshot()), (std::vector<std::string>{"c"}));
+}
+
+/// A long line arriving in pipe-sized blocks: its beginnings are passed on each time they double, so the
+/// bytes handed to the receivers stay within a small multiple of the line's length.
+TEST(LineAssembler, assemblingALongLineCostsTimeLinearInItsLength)
+{
+    constexpr qsizetype block = 65536;
+    constexpr qsizetype length = 64 * 1024 * 1024;
+    const QByteArray bytes(block, 'x');
+    LineList lines;
+    qsizetype handed = 0;
+    int beginnings = 0;
+    LineAssembler assembler({nullptr, &lines, nullptr,
+                             [&](TCommandRunner*, const QByteArray& line, TOutputType type) {
+                                 handed += line.size();
+                                 beginnings += type == otBeginningOfLine ? 1 : 0;
+                             },
+                             nullptr, nullptr});
+    for (qsizetype done = 0; done < length; done += block)
+        assembler.takeBlock(bytes);
+    assembler.takeBlock("\n");
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines.snapshot().first().size(), length);
+    EXPECT_LE(handed, 3 * length);
+    EXPECT_LE(beginnings, 12);
 }
 
 TEST(LineAssembler, completeLinesResetTheSilenceCounterButBeginningsDoNot)

@@ -1,0 +1,55 @@
+#include "catalog/CheckOutcome.h"
+
+#include "catalog/CatalogRow.h"
+#include "catalog/MsgfmtStats.h"
+
+#include <cstring>
+
+namespace {
+
+QString signalName(int signal)
+{
+    const char* abbreviation = ::sigabbrev_np(signal);
+    return abbreviation ? QStringLiteral("SIG") + QString::fromLatin1(abbreviation) : QString::number(signal);
+}
+
+} // namespace
+
+void SetErrorRow(CatalogRow& row, const QString& status, const QString& detail)
+{
+    row.Texts = {};
+    row.Texts[CatalogRow::TextStatus] = status;
+    row.StateIcon = CatalogRow::IconErrors;
+    row.Detail = detail;
+}
+
+void EvaluateCheckEnd(CatalogRow& row, QByteArrayView lastLine, const TChildExit& exit, qint32 yellowNum,
+                      qint32 yellowDen)
+{
+    if (IsErrorSummaryLine(lastLine) || IsStatisticsLine(lastLine)) {
+        row.Detail.clear();
+        EvaluateRow(row, ParseStatsLine(lastLine), yellowNum, yellowDen);
+        return;
+    }
+    const QString line = QString::fromUtf8(lastLine);
+    if (exit.How == TChildExit::Kind::Signalled) {
+        const QString detail = QStringLiteral("msgfmt was ended by signal %1 (%2) before it had checked the file")
+                                   .arg(exit.Signal)
+                                   .arg(QString::fromLocal8Bit(::strsignal(exit.Signal)));
+        SetErrorRow(row, QStringLiteral("msgfmt ended by %1").arg(signalName(exit.Signal)),
+                    line.isEmpty() ? detail : detail + QStringLiteral("; its last line: ") + line);
+        return;
+    }
+    if (exit.How == TChildExit::Kind::Exited && exit.Code != 0) {
+        if (line.isEmpty()) {
+            SetErrorRow(row, QStringLiteral("msgfmt failed with exit status %1").arg(exit.Code));
+            return;
+        }
+        const qsizetype colon = line.lastIndexOf(QLatin1String(": "));
+        const QString cause = colon >= 0 ? line.mid(colon + 2) : line;
+        SetErrorRow(row, cause.isEmpty() ? line : cause, cause == line ? QString() : line);
+        return;
+    }
+    row.Detail.clear();
+    EvaluateRow(row, TMsgfmtStats{}, yellowNum, yellowDen);
+}

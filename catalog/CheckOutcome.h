@@ -1,0 +1,24 @@
+#ifndef QUILLMARK_CATALOG_CHECKOUTCOME_H
+#define QUILLMARK_CATALOG_CHECKOUTCOME_H
+
+#include "runner/CommandRunner.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <QtGlobal>
+
+struct CatalogRow;
+
+/// Makes the row say that its file was not checked: the error icon, the status, the detail (empty when the
+/// status says it all) and no counts.
+void SetErrorRow(CatalogRow& row, const QString& status, const QString& detail = QString());
+
+/// Applies the end of a catalog check to its row. msgfmt's error count or give-up (correction 8) and its
+/// statistics are evaluated as EvaluateRow does. A check that printed neither and whose msgfmt failed or
+/// was ended by a signal did not check the file: an error row whose status is the cause in msgfmt's own
+/// words (what follows the last ": " of its remembered line, "Permission denied"), the whole line as its
+/// detail. A check that printed neither and ended well is an empty catalog.
+void EvaluateCheckEnd(CatalogRow& row, QByteArrayView lastLine, const TChildExit& exit, qint32 yellowNum,
+                      qint32 yellowDen);
+
+#endif // QUILLMARK_CATALOG_CHECKOUTCOME_H
