@@ -187,6 +187,14 @@ void CatalogEngine::StopChecks()
     ListRunner.Stop();
     m_checkRunning = false;
     m_checkTimer->stop();
+    // A check that had ended with its next one still to start left the panel up, and no end comes now.
+    hideProgressWhenIdle();
+}
+
+void CatalogEngine::hideProgressWhenIdle()
+{
+    if (!isBusy())
+        setProgressVisible(false);
 }
 
 QString CatalogEngine::commandLineOf(int row) const
@@ -261,6 +269,7 @@ void CatalogEngine::NotifyItemDeleted(const QString& Path)
         m_checkNextPosted = false;
         finishQueue();
     }
+    hideProgressWhenIdle();
 }
 
 void CatalogEngine::NotifyItemRenamed(const QString& OldPath, const QString& NewPath)
@@ -399,6 +408,7 @@ void CatalogEngine::CheckNext(quint64 generation)
             return;
         }
     }
+    hideProgressWhenIdle();
 }
 
 bool CatalogEngine::event(QEvent* event)

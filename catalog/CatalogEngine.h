@@ -66,6 +66,7 @@ public:
     CatalogModel& Rows() { return m_rows; }
     const CatalogModel& Rows() const { return m_rows; }
 
+    /// Never true while the engine is idle (isBusy false), whatever the order of reads, ends and messages.
     bool ProgressVisible() const { return m_progressVisible; }
     /// 0 to 100.
     int ProgressPosition() const { return m_progressPosition; }
@@ -137,6 +138,8 @@ private:
     void checkTimedOut();
     void postCheckNext();
     void setProgressVisible(bool visible);
+    /// The panel shows only while a check runs or is about to: an idle engine never has it shown.
+    void hideProgressWhenIdle();
     void setProgressPosition(int position);
 
     CatalogModel m_rows;

@@ -630,6 +630,34 @@ TEST_F(CatalogEngineTest, GivesTheCorpusRowsWhateverTheUsersLanguage)
     qputenv("LANG", lang);
 }
 
+TEST_F(CatalogEngineTest, AReadThatFindsNothingBetweenACheckAndTheNextHidesTheProgressPanel)
+{
+    const QString po = folder();
+    writePoFile(po + "/a.po", 1, 0, 0);
+    writePoFile(po + "/b.po", 1, 0, 0);
+    const QString empty = folder("empty");
+    for (const QString& next : {empty, m_dir.filePath("missing")}) {
+        SCOPED_TRACE(next.toStdString());
+        bool read = false;
+        // Queued: it runs after the first check's end and before the message that starts the next check.
+        const QMetaObject::Connection connection = QObject::connect(
+            &engine, &CatalogEngine::rowEvaluated, &engine,
+            [&] {
+                if (!read) {
+                    read = true;
+                    engine.ReadFolder(next);
+                }
+            },
+            Qt::QueuedConnection);
+        engine.ReadFolder(po);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return read; }, 10000));
+        QObject::disconnect(connection);
+        QTest::qWait(20);
+        EXPECT_FALSE(engine.isBusy());
+        EXPECT_FALSE(engine.ProgressVisible());
+    }
+}
+
 /// Reads and re-checks started at random moments while checks end. Whatever came before, the last read's
 /// queue must check each of its rows exactly once, in order, and the changes held meanwhile after it.
 TEST_F(CatalogEngineTest, StressReadsAndChangesAtRandomMoments)
@@ -651,11 +679,23 @@ TEST_F(CatalogEngineTest, StressReadsAndChangesAtRandomMoments)
             ADD_FAILURE() << "a row was evaluated for an earlier read";
         current.append({index, recheck});
     });
+    const QString empty = folder("empty");
+    const QString missing = m_dir.filePath("missing");
+    const auto idleMeansHidden = [&](int cycle, const char* when) {
+        if (!engine.isBusy() && engine.ProgressVisible())
+            ADD_FAILURE() << "cycle " << cycle << ", " << when << ": idle with the progress panel shown";
+    };
     for (int cycle = 0; cycle < cycles; ++cycle) {
-        switch (random.bounded(4)) {
+        switch (random.bounded(5)) {
         case 0:
         case 1:
             engine.ReadFolder(random.bounded(2) ? one : two);
+            generation = engine.QueueGeneration();
+            current.clear();
+            break;
+        case 4:
+            // A read that finds nothing to check, falling anywhere between a check's end and its next start.
+            engine.ReadFolder(random.bounded(2) ? empty : missing);
             generation = engine.QueueGeneration();
             current.clear();
             break;
@@ -667,7 +707,9 @@ TEST_F(CatalogEngineTest, StressReadsAndChangesAtRandomMoments)
             engine.CheckNext(random.bounded(2) ? generation - 1 : generation);
             break;
         }
+        idleMeansHidden(cycle, "after the step");
         QTest::qWait(random.bounded(6));
+        idleMeansHidden(cycle, "after the wait");
         // Every queue so far went in order, each row once, whatever ran between.
         int next = 0;
         for (const Evaluation& e : current) {
