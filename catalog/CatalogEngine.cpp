@@ -7,7 +7,10 @@
 #include "runner/UiHandover.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
+#include <QSet>
 
 #include <cerrno>
 #include <cstring>
@@ -129,12 +132,30 @@ void CatalogEngine::ReadFolder(const QString& text)
         OnFolderRead(text);
     m_folderShown = true;
 
-    const QList<QByteArray> names = listPoFiles(FFolder);
-    if (names.isEmpty()) {
+    m_folderPath = QDir::cleanPath(QFileInfo(FFolder).absoluteFilePath());
+    startQueueOver(listPoFiles(FFolder));
+}
+
+void CatalogEngine::startQueueOver(const QList<QByteArray>& names)
+{
+    const QSet<QByteArray> listed
+        = m_rows.count() > 0 ? QSet<QByteArray>(names.cbegin(), names.cend()) : QSet<QByteArray>();
+    for (int row = m_rows.count() - 1; row >= 0; --row) {
+        if (!listed.contains(m_rows.row(row).Name)) {
+            const CatalogRow removed = m_rows.row(row);
+            m_rows.removeRow(row);
+            emit rowRemoved(removed);
+        }
+    }
+    QList<QByteArray> added;
+    for (const QByteArray& name : names)
+        if (m_rows.findName(name) < 0)
+            added.append(name);
+    m_rows.addRows(added);
+    if (m_rows.count() == 0) {
         emit queueFinished();
         return;
     }
-    m_rows.addRows(names);
     FQueueIndex = 0;
     FCheckedCount = 0;
     m_queueRunning = true;
@@ -216,6 +237,11 @@ void CatalogEngine::NotifyItemUpdated(const QString& Path)
 
 void CatalogEngine::NotifyItemCreated(const QString& Path)
 {
+    if (m_folderShown && isShownFolder(Path)) {
+        StopChecks();
+        startQueueOver(listPoFiles(FFolder));
+        return;
+    }
     const QByteArray name = encodeLocalPath(Path.mid(Path.lastIndexOf(QLatin1Char('/')) + 1));
     if (!m_folderShown || !hasPoSuffix(name.constData()))
         return;
@@ -244,6 +270,10 @@ void CatalogEngine::NotifyItemCreated(const QString& Path)
 
 void CatalogEngine::NotifyItemDeleted(const QString& Path)
 {
+    if (m_folderShown && isShownFolder(Path)) {
+        folderGone();
+        return;
+    }
     const QByteArray name = encodeLocalPath(Path.mid(Path.lastIndexOf(QLatin1Char('/')) + 1));
     const int row = m_rows.findName(name);
     if (row < 0)
@@ -276,6 +306,29 @@ void CatalogEngine::NotifyItemRenamed(const QString& OldPath, const QString& New
 {
     NotifyItemDeleted(OldPath);
     NotifyItemCreated(NewPath);
+}
+
+bool CatalogEngine::isShownFolder(const QString& Path) const
+{
+    return Path == m_folderPath;
+}
+
+void CatalogEngine::folderGone()
+{
+    const bool queueWasRunning = m_queueRunning;
+    StopChecks();
+    setProgressPosition(0);
+    setProgressVisible(false);
+    for (int index = 0; index < m_rows.count(); ++index) {
+        CatalogRow row = m_rows.row(index);
+        row.Texts = {};
+        row.Texts[CatalogRow::TextStatus] = QStringLiteral("Folder not found");
+        row.StateIcon = CatalogRow::IconErrors;
+        m_rows.setRow(index, row);
+    }
+    emit folderLost();
+    if (queueWasRunning)
+        emit queueFinished();
 }
 
 void CatalogEngine::recheckRow(int row)

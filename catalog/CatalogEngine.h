@@ -84,7 +84,9 @@ public:
     void NotifyItemUpdated(const QString& Path);
     /// The watcher's handlers for entries that come and go, files and folders alike, so that the rows mirror
     /// the folder: an entry named like a PO file that appears gets its row at its place and is checked; one
-    /// that goes loses its row; a rename is both.
+    /// that goes loses its row; a rename is both. The shown folder itself is followed by its path: when it
+    /// goes, every row says "Folder not found"; when a folder is there again, the rows become its files and
+    /// each is checked again.
     void NotifyItemCreated(const QString& Path);
     void NotifyItemDeleted(const QString& Path);
     void NotifyItemRenamed(const QString& OldPath, const QString& NewPath);
@@ -115,6 +117,8 @@ signals:
     void queueFinished();
     /// The row of a file that left the folder has been removed.
     void rowRemoved(const CatalogRow& row);
+    /// The shown folder has gone: every row now says so.
+    void folderLost();
 
 protected:
     bool event(QEvent* event) override;
@@ -130,6 +134,11 @@ private:
     /// place of the next one.
     bool queueRowRunning() const;
     void finishQueue();
+    /// The shown folder is at its path (the watcher's form of it: absolute, cleaned).
+    bool isShownFolder(const QString& Path) const;
+    void folderGone();
+    /// Makes the rows those of the folder's listing and starts the queue at row 0.
+    void startQueueOver(const QList<QByteArray>& names);
     /// The runner's command line for the row's file.
     QString commandLineOf(int row) const;
     /// Starts msgfmt on the row's file, or ends the check at once with an error row when the entry is not
@@ -154,6 +163,8 @@ private:
     bool m_checkNextPosted = false;
     /// The rows are those of FFolder: the last read found its folder and got past the watcher and the tree.
     bool m_folderShown = false;
+    /// FFolder as the watcher names it, to tell the folder's own comings and goings from its entries'.
+    QString m_folderPath;
     /// The row of the queue's running check left the list: FQueueIndex already names the next row.
     bool m_queueRowRemoved = false;
     /// Names of rows whose files changed while the runner was busy, in the order they were reported.

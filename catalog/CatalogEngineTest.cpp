@@ -381,6 +381,47 @@ TEST_F(CatalogEngineTest, AQueueKeepsItsOrderWhileFilesComeAndGo)
     EXPECT_FALSE(engine.ProgressVisible());
 }
 
+TEST_F(CatalogEngineTest, TheShownFolderIsFollowedByItsPath)
+{
+    QTemporaryDir bin;
+    writeSlowMsgfmt(bin.path(), "0.5", "b.po");
+    PathOverride path(bin.path());
+    const QString po = folder();
+    writePoFile(po + "/a.po", 1, 0, 0);
+    writePoFile(po + "/b.po", 1, 0, 1);
+    QStringList removed;
+    QObject::connect(&engine, &CatalogEngine::rowRemoved, [&](const CatalogRow& row) { removed.append(row.Caption); });
+    int lost = 0;
+    QObject::connect(&engine, &CatalogEngine::folderLost, [&] { ++lost; });
+
+    // Gone while the queue checks b.po: every row says so at once, and the queue is over.
+    engine.ReadFolder(po);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.ListRunner.Lines().contains("started"); }, 10000));
+    ASSERT_TRUE(QDir(po).removeRecursively());
+    engine.NotifyItemDeleted(po);
+    EXPECT_EQ(lost, 1);
+    EXPECT_EQ(finished, 1);
+    EXPECT_FALSE(engine.isBusy());
+    EXPECT_FALSE(engine.ProgressVisible());
+    for (const CatalogRow& row : engine.Rows().rows()) {
+        EXPECT_EQ(row.Texts, (std::array<QString, 6>{"Folder not found", "", "", "", "", ""}));
+        EXPECT_EQ(row.StateIcon, CatalogRow::IconErrors);
+    }
+
+    // Back with other files: the rows become its files, each checked.
+    evaluations.clear();
+    folder();
+    writePoFile(po + "/b.po", 3, 0, 1);
+    writePoFile(po + "/c.po", 1, 0, 0);
+    engine.NotifyItemCreated(po);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 2; }, 20000));
+    EXPECT_EQ(captions(), QStringList({"b.po", "c.po"}));
+    EXPECT_EQ(removed, QStringList{"a.po"});
+    EXPECT_EQ(evaluations, QList<Evaluation>({{0, false}, {1, false}}));
+    EXPECT_EQ(engine.Rows().row(0).Texts[CatalogRow::TextStatus], "75%");
+    EXPECT_EQ(engine.Rows().row(1).StateIcon, CatalogRow::IconComplete);
+}
+
 TEST_F(CatalogEngineTest, HoldsChangesDuringAQueueUntilItEnds)
 {
     QTemporaryDir bin;

@@ -610,6 +610,48 @@ TEST(ReportProgramTest, WatchPrintsFilesThatComeAndGo)
     EXPECT_EQ(report.errors(), QByteArray());
 }
 
+TEST(ReportProgramTest, WatchFollowsTheFolderByItsPath)
+{
+    SKIP_WITHOUT_CORPUS();
+    QTemporaryDir parent;
+    const QString po = parent.filePath(QStringLiteral("po"));
+    const QString away = parent.filePath(QStringLiteral("away"));
+    ASSERT_TRUE(QDir().mkpath(po));
+    for (const char* name : {"de.po", "pa.po"})
+        ASSERT_TRUE(QFile::copy(CleanFolder + u'/' + QLatin1String(name), po + u'/' + QLatin1String(name)));
+
+    WatchedReport report({QStringLiteral("--format=tsv"), po});
+    for (int line = 0; line < 3; ++line)
+        ASSERT_TRUE(report.nextLine(60000).has_value());
+    EXPECT_FALSE(report.nextLine(500).has_value());
+    const auto expectLines = [&](const QList<QByteArray>& expected) {
+        for (const QByteArray& line : expected)
+            EXPECT_EQ(report.nextLine(20000).value_or("(nothing)").mid(20), line);
+        const std::optional<QByteArray> more = report.nextLine(700);
+        EXPECT_FALSE(more.has_value()) << more.value_or("").constData();
+    };
+
+    ASSERT_TRUE(QDir(po).removeRecursively());
+    expectLines({"de.po\tFolder not found\t\t\t\t\t3", "pa.po\tFolder not found\t\t\t\t\t3"});
+    // Made again elsewhere and put in place at once, as a checkout does.
+    ASSERT_TRUE(QDir().mkpath(away));
+    ASSERT_TRUE(QFile::copy(CleanFolder + QStringLiteral("/de.po"), away + QStringLiteral("/de.po")));
+    ASSERT_TRUE(QDir().rename(away, po));
+    expectLines({"pa.po\tremoved\t\t\t\t\t-1", "de.po\t100%\t1081\t1081\t0\t0\t0"});
+
+    // Renamed away, saved there, and back: the save is checked.
+    ASSERT_TRUE(QDir().rename(po, away));
+    expectLines({"de.po\tFolder not found\t\t\t\t\t3"});
+    ASSERT_TRUE(writeFile(away + QStringLiteral("/de.po"),
+                          readFile(BrokenFolder + QStringLiteral("/de-missing-open-quote.po")),
+                          QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_TRUE(QDir().rename(away, po));
+    expectLines({"de.po\t3 errors\t0\t0\t0\t0\t3"});
+
+    EXPECT_EQ(report.stop(SIGINT), 0);
+    EXPECT_EQ(report.errors(), QByteArray());
+}
+
 TEST(ReportProgramTest, AFileNameThatIsNotUtf8IsCheckedAndPrintedDecoded)
 {
     SKIP_WITHOUT_CORPUS();

@@ -66,6 +66,7 @@ ReportSession::ReportSession(const ReportOptions& options, QObject* parent)
     connect(&m_engine, &CatalogEngine::queueFinished, this, &ReportSession::firstPassFinished);
     connect(&m_engine, &CatalogEngine::rowEvaluated, this, &ReportSession::rowEvaluated);
     connect(&m_engine, &CatalogEngine::rowRemoved, this, &ReportSession::rowRemoved);
+    connect(&m_engine, &CatalogEngine::folderLost, this, &ReportSession::folderLost);
     connect(&m_signals, &TerminationSignals::received, this, &ReportSession::terminationRequested);
 
     if (options.Watch) {
@@ -195,6 +196,17 @@ void ReportSession::rowRemoved(const CatalogRow& row)
 {
     if (m_firstPassDone && m_table)
         writeWatchLine(watchRemovedLine(m_options.Format, row, watchTimestamp(QDateTime::currentDateTime()), *m_table));
+}
+
+void ReportSession::folderLost()
+{
+    if (!m_firstPassDone || !m_table)
+        return;
+    const QString time = watchTimestamp(QDateTime::currentDateTime());
+    QByteArray lines;
+    for (const CatalogRow& row : m_engine.Rows().rows())
+        lines += watchLine(m_options.Format, row, time, *m_table);
+    writeWatchLine(lines);
 }
 
 void ReportSession::writeWatchLine(const QByteArray& line)

@@ -35,6 +35,8 @@ private:
     void firstPassFinished();
     void rowEvaluated(int index, bool recheck);
     void rowRemoved(const CatalogRow& row);
+    /// Every row, which now says that the folder has gone.
+    void folderLost();
     void writeWatchLine(const QByteArray& line);
     void terminationRequested(int signal);
     void showProgress(int index);

@@ -58,6 +58,12 @@ QList<std::pair<QString, bool>> listEntries(const QString& folder)
     return entries;
 }
 
+bool isFolderAt(const QString& path)
+{
+    struct stat status;
+    return ::stat(encodeLocalPath(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 bool isAtOrBelow(const QString& path, const QString& folder)
 {
     return path == folder || (path.size() > folder.size() && path.startsWith(folder) && path.at(folder.size()) == u'/');
@@ -124,14 +130,14 @@ bool FolderChangeSource::arm(const QString& root, bool recursive)
 
 void FolderChangeSource::disarm()
 {
-    for (auto it = m_watches.cbegin(); it != m_watches.cend(); ++it)
-        ::inotify_rm_watch(m_fd, it.key());
-    m_watches.clear();
-    m_known.clear();
+    forgetRoot();
+    if (m_aboveWd >= 0)
+        ::inotify_rm_watch(m_fd, m_aboveWd);
+    m_aboveWd = -1;
+    m_rootMissing = false;
     m_batch = Batch();
     m_movedFrom.clear();
     m_quiet.stop();
-    m_rootWd = -1;
     m_rootPath.clear();
     m_onlyName.clear();
     m_recursive = false;
@@ -159,7 +165,7 @@ void FolderChangeSource::readEvents()
             any = true;
         }
     }
-    if (!any || (m_batch.names.isEmpty() && !m_batch.overflow && !m_batch.rootGone))
+    if (!any || (m_batch.names.isEmpty() && !m_batch.overflow && !m_batch.rootGone && !m_batch.aboveRootChanged))
         return;
     // Restarted by every event, so that nothing is looked at before the folder is quiet; but not past the
     // longest delay, so that steady writes elsewhere in the folder do not hold a save back for ever.
@@ -175,6 +181,12 @@ void FolderChangeSource::handleEvent(int wd, quint32 mask, quint32 cookie, const
         return;
     if (mask & IN_Q_OVERFLOW) {
         m_batch.overflow = true;
+        return;
+    }
+    if (wd == m_aboveWd && wd >= 0) {
+        if (mask & IN_IGNORED)
+            m_aboveWd = -1;
+        m_batch.aboveRootChanged = true;
         return;
     }
     const auto watch = m_watches.constFind(wd);
@@ -235,6 +247,19 @@ void FolderChangeSource::flush()
 
 QList<FolderChange> FolderChangeSource::classify(Batch batch)
 {
+    if (m_onlyName.isEmpty() && (batch.rootGone || m_rootMissing)) {
+        // What happened inside a folder that went is stale: the root is looked at afresh.
+        QList<FolderChange> changes;
+        if (!m_rootMissing) {
+            forgetRoot();
+            m_rootMissing = true;
+            changes.append(change(snFolderDeleted, item(QString())));
+        }
+        if (followRoot())
+            changes.append(change(snFolderCreated, item(QString())));
+        return changes;
+    }
+
     if (batch.overflow) {
         // Events were lost: any known name may have changed, and names may have come that we never saw.
         QStringList everything = m_known.keys();
@@ -317,9 +342,38 @@ QList<FolderChange> FolderChangeSource::classify(Batch batch)
         }
     }
 
-    if (batch.rootGone && m_onlyName.isEmpty() && !entryExists(m_rootPath))
-        changes.append(change(snFolderDeleted, item(QString())));
     return changes;
+}
+
+void FolderChangeSource::forgetRoot()
+{
+    for (auto it = m_watches.cbegin(); it != m_watches.cend(); ++it)
+        ::inotify_rm_watch(m_fd, it.key());
+    m_watches.clear();
+    m_known.clear();
+    m_rootWd = -1;
+}
+
+bool FolderChangeSource::followRoot()
+{
+    if (m_aboveWd >= 0)
+        ::inotify_rm_watch(m_fd, m_aboveWd);
+    m_aboveWd = -1;
+    // Watched before the root is looked for, so that a folder made in between is not missed.
+    for (QString above = m_rootPath; m_aboveWd < 0 && above != QLatin1String("/") && !above.isEmpty();) {
+        above = QFileInfo(above).path();
+        m_aboveWd = ::inotify_add_watch(m_fd, encodeLocalPath(above).constData(),
+                                        IN_CREATE | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
+    }
+    if (!isFolderAt(m_rootPath))
+        return false;
+    watchFolder(QString(), nullptr);
+    if (m_rootWd < 0)
+        return false;
+    ::inotify_rm_watch(m_fd, m_aboveWd);
+    m_aboveWd = -1;
+    m_rootMissing = false;
+    return true;
 }
 
 void FolderChangeSource::watchFolder(const QString& relative, QList<std::pair<QString, bool>>* created)

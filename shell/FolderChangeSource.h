@@ -33,6 +33,11 @@ struct FolderChange
 /// there was created, a known one that is gone was deleted, and a new one that is gone again (a temporary
 /// file) is left out. So a save that writes a temporary file and renames it over the original gives one
 /// update of the original, whatever the number and order of its events.
+///
+/// A folder root is followed by its path, not by the folder that was there when it was armed: when it is
+/// removed or renamed away, that is reported as the root folder deleted (what went with it is not reported
+/// one by one), and the nearest folder above it that exists is watched until a folder appears at the root's
+/// path again; that is reported as the root folder created, and it is watched from then on.
 class FolderChangeSource : public QObject
 {
 public:
@@ -66,6 +71,8 @@ private:
         QList<std::pair<QString, QString>> moves; // renames paired by cookie: from, to
         bool overflow = false;
         bool rootGone = false;
+        /// Something came or went in the folder watched while the root is missing.
+        bool aboveRootChanged = false;
     };
 
     void readEvents();
@@ -78,6 +85,11 @@ private:
     /// watch also every folder below it. Entries not known before are appended to created, if given.
     void watchFolder(const QString& relative, QList<std::pair<QString, bool>>* created);
     void forgetBelow(const QString& relative);
+    /// Ends every watch of the root and below, and forgets what they knew.
+    void forgetRoot();
+    /// The root is missing: watches it again when a folder is at its path, otherwise the nearest folder
+    /// above it that exists. True when the root is watched again.
+    bool followRoot();
     void renameBelow(const QString& from, const QString& to);
     QString fullPath(const QString& relative) const;
     ShellItem item(const QString& relative) const;
@@ -96,6 +108,9 @@ private:
     QString m_onlyName; // root is a file: the one name in m_rootPath reported
     bool m_recursive = false;
     int m_rootWd = -1;
+    /// While the root is missing: the watch of the nearest existing folder above it, -1 when none.
+    int m_aboveWd = -1;
+    bool m_rootMissing = false;
     QHash<int, QString> m_watches; // descriptor of a watch -> its folder relative to the root ("" the root)
     QHash<QString, bool> m_known; // relative name -> is a folder
     Batch m_batch;

@@ -409,19 +409,53 @@ TEST_F(FolderWatch, FileAsRootReportsThatFileOnly)
     EXPECT_EQ(any, QStringList{"9 " + path(QStringLiteral("de.po"))});
 }
 
-TEST_F(FolderWatch, RemovedRootFolderIsReportedOnce)
+TEST_F(FolderWatch, TheRootFolderIsFollowedByItsPath)
 {
-    const QString gone = path(QStringLiteral("gone"));
-    ASSERT_TRUE(QDir(folder).mkdir(QStringLiteral("gone")));
-    writeFile(gone + QStringLiteral("/de.po"), "#\n", O_CREAT | O_EXCL);
+    const QString root = path(QStringLiteral("proj/po"));
+    const QString file = root + QStringLiteral("/de.po");
+    ASSERT_TRUE(QDir(folder).mkpath(QStringLiteral("proj/po")));
+    writeFile(file, "#\n", O_CREAT | O_EXCL);
     recordAnyEvent();
-    notify.setHandledEvents({snItemDeleted, snFolderDeleted});
-    repoint(gone);
+    notify.setHandledEvents({snItemCreated, snItemDeleted, snItemUpdated, snFolderCreated, snFolderDeleted});
+    repoint(root);
+    const auto expectNext = [&](const QStringList& expected) {
+        ASSERT_TRUE(waitFor([&] { return any.size() >= expected.size(); }));
+        runEventLoopFor(2 * 150);
+        EXPECT_EQ(any, expected);
+        any.clear();
+    };
 
-    ASSERT_TRUE(QDir(gone).removeRecursively());
-    ASSERT_TRUE(waitFor([&] { return any.size() >= 2; }));
+    // Removed with what it held, then made again: what went with it is not reported one by one.
+    ASSERT_TRUE(QDir(root).removeRecursively());
+    expectNext({"12 " + root});
+    ASSERT_TRUE(QDir(folder).mkpath(QStringLiteral("proj/po")));
+    expectNext({"11 " + root});
+    writeFile(file, "#\n", O_CREAT | O_EXCL);
+    expectNext({"7 " + file});
+
+    // Renamed away, changed there, and back: a folder at the path again, watched there and not elsewhere.
+    const QString away = scratch.path() + QStringLiteral("/po");
+    ASSERT_EQ(::rename(encoded(root).constData(), encoded(away).constData()), 0);
+    expectNext({"12 " + root});
+    writeFile(away + QStringLiteral("/de.po"), NewContents, O_TRUNC);
     runEventLoopFor(2 * 150);
-    EXPECT_EQ(any, (QStringList{"8 " + gone + QStringLiteral("/de.po"), "12 " + gone}));
+    EXPECT_TRUE(any.isEmpty());
+    ASSERT_EQ(::rename(encoded(away).constData(), encoded(root).constData()), 0);
+    expectNext({"11 " + root});
+    writeFile(file, NewContents, O_TRUNC);
+    expectNext({"9 " + file});
+
+    // Away and back within one quiet period.
+    ASSERT_EQ(::rename(encoded(root).constData(), encoded(away).constData()), 0);
+    ASSERT_EQ(::rename(encoded(away).constData(), encoded(root).constData()), 0);
+    expectNext({"12 " + root, "11 " + root});
+
+    // Its parent gone too, both made again.
+    ASSERT_TRUE(QDir(path(QStringLiteral("proj"))).removeRecursively());
+    expectNext({"12 " + root});
+    ASSERT_TRUE(QDir(folder).mkpath(QStringLiteral("proj/po")));
+    expectNext({"11 " + root});
+    EXPECT_EQ(watchedInodes(notify.NotifyDescriptor()), QList<quint64>{inodeOf(root)});
 }
 
 TEST_F(FolderWatch, WithoutInterruptsNothingArrives)
