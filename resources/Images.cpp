@@ -15,113 +15,77 @@ constexpr QRgb White = qRgb(255, 255, 255);
 constexpr QRgb GreenRim = qRgb(0x5E, 0xC2, 0x58);
 constexpr QRgb YellowRim = qRgb(0xFB, 0xC9, 0x28);
 constexpr QRgb RedRim = qRgb(0xFB, 0x2C, 0x28);
-constexpr QRgb YellowBar = qRgb(0xEC, 0xEB, 0xE1);
 
 // The graph's colours, so that the window's icon looks like a row of the list.
 constexpr QRgb GraphTranslated = qRgb(155, 214, 48);
 constexpr QRgb GraphFuzzy = qRgb(88, 145, 214);
 constexpr QRgb GraphUntranslated = qRgb(155, 163, 139);
 
-// from moved towards to by share (0 keeps from, 1 gives to); always opaque.
-QRgb mix(QRgb from, QRgb to, double share)
+// A darker shade of colour for the outlines, so that a light figure stands out on a light row too.
+QColor outline(QRgb colour)
 {
-    const auto channel = [share](int a, int b) { return qRound(a + (b - a) * share); };
-    return qRgb(channel(qRed(from), qRed(to)), channel(qGreen(from), qGreen(to)), channel(qBlue(from), qBlue(to)));
+    return QColor(colour).darker(150);
 }
 
-QImage emptyIcon()
+// The figure of state icon index in a 12 by 12 slot, in slot units, painter already scaled.
+void drawStateFigure(QPainter& painter, int index)
 {
-    QImage image(StateIconSize, StateIconSize, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    return image;
-}
-
-// A glossy 6 by 6 disc in columns and rows 3 to 8: the rim colour on its edge, lighter inside with a highlight
-// towards the top left, and the square's corners faded almost to white, as the rounded edge was smoothed
-// against a light background.
-void drawSmallDisc(QImage& image, QRgb rim)
-{
-    constexpr int Origin = 3;
-    constexpr int Last = 5;
-    for (int y = 0; y <= Last; ++y) {
-        for (int x = 0; x <= Last; ++x) {
-            const bool edgeColumn = x == 0 || x == Last;
-            const bool edgeRow = y == 0 || y == Last;
-            QRgb colour;
-            if (edgeColumn && edgeRow)
-                colour = mix(rim, White, 0.8);
-            else if (edgeColumn || edgeRow)
-                colour = rim;
-            else if (x == 2 && y == 2)
-                colour = mix(rim, White, 0.75);
-            else if (x >= 2 && x <= 3 && y >= 2 && y <= 3)
-                colour = mix(rim, White, 0.5);
-            else
-                colour = mix(rim, White, y == 1 ? 0.4 : 0.25);
-            image.setPixel(Origin + x, Origin + y, colour);
-        }
+    // A disc of 10 units around the slot's centre, its outline inside the slot.
+    const QRectF disc(1.5, 1.5, 9, 9);
+    QPen mark(Qt::white, 1.7, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    switch (index) {
+    case 0:
+        // Complete: a full disc with a check mark.
+        painter.setPen(QPen(outline(GreenRim), 1));
+        painter.setBrush(QColor(GreenRim));
+        painter.drawEllipse(disc);
+        painter.setPen(mark);
+        painter.drawPolyline(QPolygonF({{3.6, 6.2}, {5.3, 7.9}, {8.5, 4.3}}));
+        break;
+    case 1:
+    case 2: {
+        // Partly translated: an open ring, filled from the top clockwise by three quarters above the threshold and
+        // by one quarter at or below it.
+        const QRgb colour = index == 1 ? YellowRim : RedRim;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(disc);
+        painter.setBrush(QColor(colour));
+        constexpr int Quarter = 90 * 16;
+        painter.drawPie(disc, Quarter, -(index == 1 ? 3 : 1) * Quarter);
+        painter.setPen(QPen(outline(colour), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(disc);
+        break;
     }
-}
-
-// The error icon: an 8 by 8 red disc in columns and rows 2 to 9 with a white exclamation mark, two pixels wide in
-// columns 5 and 6, its bar in rows 3 to 5 and its dot in row 7.
-QImage errorIcon()
-{
-    QImage image = emptyIcon();
-    // Rows 2 and 9 span 4 pixels, rows 3 and 8 span 6, the rows between all 8.
-    constexpr int Origin = 2;
-    constexpr int Size = 8;
-    for (int y = 0; y < Size; ++y) {
-        const int fromEdge = std::min(y, Size - 1 - y);
-        const int inset = fromEdge == 0 ? 2 : fromEdge == 1 ? 1 : 0;
-        for (int x = inset; x < Size - inset; ++x)
-            image.setPixel(Origin + x, Origin + y, RedRim);
-        // One pixel outside each end of the shorter rows smooths the curve.
-        if (inset > 0) {
-            const QRgb smooth = mix(RedRim, White, 0.6);
-            image.setPixel(Origin + inset - 1, Origin + y, smooth);
-            image.setPixel(Origin + Size - inset, Origin + y, smooth);
-        }
+    case 3:
+        // Errors: a full disc with an exclamation mark.
+        painter.setPen(QPen(outline(RedRim), 1));
+        painter.setBrush(QColor(RedRim));
+        painter.drawEllipse(disc);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::white);
+        painter.drawRoundedRect(QRectF(5.1, 3.0, 1.8, 4.2), 0.6, 0.6);
+        painter.drawEllipse(QRectF(5.1, 7.9, 1.8, 1.8));
+        break;
+    default:
+        break;
     }
-    // A lighter spot on the upper left makes it as glossy as the small discs.
-    image.setPixel(4, 4, mix(RedRim, White, 0.35));
-    for (int x = 5; x <= 6; ++x) {
-        for (int y = 3; y <= 5; ++y)
-            image.setPixel(x, y, White);
-        image.setPixel(x, 7, White);
-    }
-    return image;
 }
 
 } // namespace
 
-QImage stateIcon(int index)
+QImage stateIcon(int index, int scale)
 {
-    switch (index) {
-    case 0: {
-        QImage image = emptyIcon();
-        drawSmallDisc(image, GreenRim);
-        return image;
-    }
-    case 1: {
-        QImage image = emptyIcon();
-        drawSmallDisc(image, YellowRim);
-        for (int y = 2; y <= 9; ++y)
-            image.setPixel(2, y, YellowBar);
-        image.setPixel(3, 2, YellowBar);
-        image.setPixel(3, 9, YellowBar);
-        return image;
-    }
-    case 2: {
-        QImage image = emptyIcon();
-        drawSmallDisc(image, RedRim);
-        return image;
-    }
-    case 3:
-        return errorIcon();
-    default:
+    if (index < 0 || index >= StateIconCount || scale < 1)
         return {};
-    }
+    QImage image(StateIconSize * scale, StateIconSize * scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    drawStateFigure(painter, index);
+    return image;
 }
 
 QImage pencilImage()

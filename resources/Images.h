@@ -12,9 +12,12 @@ constexpr int StateIconCount = 4;
 /// Width and height of a state icon in pixels.
 constexpr int StateIconSize = 12;
 
-/// State icon index (0 to StateIconCount - 1) as a 12 by 12 ARGB image, transparent outside its figure.
-/// A null image for any other index.
-QImage stateIcon(int index);
+/// State icon index (0 to StateIconCount - 1), transparent outside its figure, drawn for a screen of scale device
+/// pixels to a pixel: an image of 12 * scale pixels square whose device pixel ratio is scale, so that it fills the
+/// 12 by 12 slot sharply. The states differ in shape and mark, not in colour alone: complete is a full green disc
+/// with a check mark, above the threshold a yellow ring three quarters filled, at or below it a red ring one
+/// quarter filled, errors a full red disc with an exclamation mark. A null image for any other index.
+QImage stateIcon(int index, int scale = 1);
 
 /// Width and height of a menu image in pixels.
 constexpr int MenuImageSize = 16;

@@ -301,8 +301,8 @@ TEST(PainterCanvas, PaintsTheRowPixelsWhereTheRecordedGeometryPutsThem)
     EXPECT_EQ(at(13, 56), Window);
     EXPECT_EQ(at(14, 40), Highlight);
     EXPECT_EQ(at(519, 56), Highlight);
-    // The green disc's rim, one pixel in and two down.
-    EXPECT_EQ(at(1 + 5, 42 + 3), QColor(0x5E, 0xC2, 0x58));
+    // The green disc, inside its outline and away from its check mark.
+    EXPECT_EQ(at(1 + 4, 42 + 3), QColor(0x5E, 0xC2, 0x58));
     EXPECT_EQ(at(1, 42), Window);
 
     // The caption's text colour is there, inside its cell.

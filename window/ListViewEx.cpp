@@ -4,6 +4,7 @@
 #include "catalog/CatalogRow.h"
 #include "resources/Images.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QFontMetrics>
@@ -38,9 +39,11 @@ public:
 
 QList<QImage> defaultStateImages()
 {
+    // Drawn for the sharpest screen, so that a scaled screen does not show them blown up.
+    const int scale = static_cast<int>(std::ceil(qApp->devicePixelRatio()));
     QList<QImage> images;
     for (int i = 0; i < Images::StateIconCount; ++i)
-        images.append(Images::stateIcon(i));
+        images.append(Images::stateIcon(i, scale));
     return images;
 }
 
