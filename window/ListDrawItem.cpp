@@ -155,7 +155,7 @@ int PainterCanvas::textWidth(const QString& text)
 
 QString RowToolTip(const CatalogRow& item)
 {
-    return item.Texts.at(CatalogRow::TextStatus);
+    return item.Detail.isEmpty() ? item.Texts.at(CatalogRow::TextStatus) : item.Detail;
 }
 
 QString PainterCanvas::elidedText(const QString& text, int width)

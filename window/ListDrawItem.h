@@ -105,7 +105,8 @@ struct ListLook
 /// still does not fit is cut, marked as cut; the list shows the whole text as the row's tooltip.
 void ListDrawItem(Canvas& canvas, const CatalogRow& item, const QRect& rect, bool selected, const ListLook& look);
 
-/// The row's tooltip: its whole status text, which the painter may have had to cut.
+/// The row's tooltip: its detail when it has one, else its whole status text, which the painter may have had to
+/// cut.
 QString RowToolTip(const CatalogRow& item);
 
 #endif // QUILLMARK_WINDOW_LISTDRAWITEM_H

@@ -278,6 +278,11 @@ TEST_F(ListViewExTest, RowTooltipIsItsWholeStatus)
     EXPECT_EQ(tipAt(2), QString());
     EXPECT_EQ(tipAt(1), QStringLiteral("2 errors"));
     EXPECT_EQ(tipAt(0), QStringLiteral("40%"));
+    // A row with a detail behind its status shows the detail.
+    CatalogRow row = model.rows().at(1);
+    row.Detail = QStringLiteral("msgfmt \"/po/fr.po\" -v -c -o /dev/null doesn't exist.");
+    model.setRow(1, row);
+    EXPECT_EQ(tipAt(1), row.Detail);
 }
 
 TEST_F(ListViewExTest, ScrolledSidewaysTheRowStartsLeftOfTheViewport)
