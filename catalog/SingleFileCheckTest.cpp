@@ -99,11 +99,12 @@ TEST_F(SingleFileCheckTest, ABeginningShowsAtOnceAndItsWholeLineTakesItsPlace)
     QTemporaryDir bin;
     const QString go = bin.filePath("go");
     // Half a line, then the rest only once the test has seen the half.
-    writeTextFile(bin.filePath("msgfmt"), QStringLiteral("#!/bin/sh\nprintf '3 translated'\n"
-                                                         "while [ ! -e '%1' ]; do sleep 0.01; done\n"
-                                                         "printf ' messages.\\nnext\\n'\n")
-                                              .arg(go)
-                                              .toUtf8());
+    writeTextFile(bin.filePath("msgfmt"),
+                  QStringLiteral("#!/bin/sh\nprintf '3 translated'\n"
+                                 "while [ ! -e '%1' ]; do sleep 0.01; done\n"
+                                 "printf ' messages.\\nnext\\n'\n")
+                      .arg(go)
+                      .toUtf8());
     QFile::setPermissions(bin.filePath("msgfmt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     PathOverride path(bin.path());
 

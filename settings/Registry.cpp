@@ -219,8 +219,7 @@ QString TRegistry::ReadString(const QString& name)
     if (value.isUndefined())
         return QString();
     if (!value.isString())
-        throw EInvalidDataType(name, FFilePath,
-                               QStringLiteral("it holds %1 where a text belongs").arg(kindOf(value)));
+        throw EInvalidDataType(name, FFilePath, QStringLiteral("it holds %1 where a text belongs").arg(kindOf(value)));
     QString text = value.toString();
     const qsizetype end = text.indexOf(QChar(0));
     if (end >= 0)

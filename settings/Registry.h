@@ -47,8 +47,7 @@ public:
 class EInvalidDataType : public ERegistryException
 {
 public:
-    EInvalidDataType(const QString& valueName, const QString& filePath = QString(),
-                     const QString& reason = QString());
+    EInvalidDataType(const QString& valueName, const QString& filePath = QString(), const QString& reason = QString());
 };
 
 /// The per-user settings: named string and integer values kept in one JSON object in a file of the user's

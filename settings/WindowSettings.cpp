@@ -1,6 +1,7 @@
 #include "settings/WindowSettings.h"
 
 #include "settings/Registry.h"
+#include "shell/DesktopApps.h"
 
 #include <QDir>
 
@@ -42,7 +43,20 @@ void writeInteger(TRegistry& registry, const QString& name, qint32 value, const 
 
 QString DefaultEditor()
 {
-    return QStringLiteral("gedit");
+    const QString gedit = QStringLiteral("gedit");
+    if (!ResolveProgram(gedit).isEmpty())
+        return gedit;
+    // The custom editor is started without a terminal, so a terminal's editor is no choice.
+    if (const std::optional<DesktopApp> preferred = DefaultApplication({QStringLiteral("text/plain")});
+        preferred && !preferred->Terminal)
+        return preferred->Program;
+    for (const char* common :
+         {"gnome-text-editor", "kate", "kwrite", "mousepad", "pluma", "xed", "featherpad", "geany", "leafpad"}) {
+        if (!ResolveProgram(QLatin1String(common)).isEmpty())
+            return QLatin1String(common);
+    }
+    // None here: the menu then says that it cannot be found.
+    return gedit;
 }
 
 QString StyleCode(bool bold, bool italic)
@@ -93,9 +107,16 @@ SettingsLoad LoadSettings(TRegistry& registry, SettingsTarget& target)
     SettingsLoad load;
     registry.OpenKey();
 
+    std::optional<QString> defaultEditor;
+    const auto editorDefault = [&] {
+        if (!defaultEditor)
+            defaultEditor = DefaultEditor();
+        return *defaultEditor;
+    };
     try {
         defaultString(registry, QStringLiteral("LastDir"), QDir::homePath());
-        defaultString(registry, QStringLiteral("Editor"), DefaultEditor());
+        if (!registry.ValueExists(QStringLiteral("Editor")))
+            registry.WriteString(QStringLiteral("Editor"), editorDefault());
         defaultInteger(registry, QStringLiteral("Ratio"), 3);
         defaultInteger(registry, QStringLiteral("Default"), 0);
         defaultString(registry, QStringLiteral("Font"), QStringLiteral("Tahoma"));
@@ -120,9 +141,8 @@ SettingsLoad LoadSettings(TRegistry& registry, SettingsTarget& target)
     const auto readString = [&](const QString& name, const QString& fallback) {
         return readValue(name, fallback, &TRegistry::ReadString);
     };
-    const auto readInteger = [&](const QString& name, qint32 fallback) {
-        return readValue(name, fallback, &TRegistry::ReadInteger);
-    };
+    const auto readInteger
+        = [&](const QString& name, qint32 fallback) { return readValue(name, fallback, &TRegistry::ReadInteger); };
 
     if (registry.ValueExists(QStringLiteral("ConsoleFont"))) {
         if (const auto name = readString(QStringLiteral("ConsoleFont"), QString()))
@@ -140,12 +160,16 @@ SettingsLoad LoadSettings(TRegistry& registry, SettingsTarget& target)
                             FontButtonCaption(fontName, fontSize, styleCode));
 
     target.setDefaultAction(readInteger(QStringLiteral("Default"), 0).value_or(0));
-    target.setEditorPath(readString(QStringLiteral("Editor"), DefaultEditor()).value_or(DefaultEditor()));
+    // Looking for the default editor takes a walk through the desktop's applications: only when it is needed.
+    const std::optional<QString> editor = registry.ValueExists(QStringLiteral("Editor"))
+        ? readString(QStringLiteral("Editor"), QString())
+        : std::nullopt;
+    target.setEditorPath(editor ? *editor : editorDefault());
     target.showDefaultAction();
 
     // The slider and the threshold show one position, the one the rows are judged by.
-    const qint32 ratio =
-        std::clamp(readInteger(QStringLiteral("Ratio"), 3).value_or(3), MinRatioPosition, MaxRatioPosition);
+    const qint32 ratio
+        = std::clamp(readInteger(QStringLiteral("Ratio"), 3).value_or(3), MinRatioPosition, MaxRatioPosition);
     target.setTrackPosition(ratio);
     target.setYellowThreshold(RatioFromPosition(ratio));
 
@@ -162,8 +186,7 @@ SettingsLoad LoadSettings(TRegistry& registry, SettingsTarget& target)
     return load;
 }
 
-void SaveFolders(TRegistry& registry, const QString& folderText, const QStringList& history,
-                 const UnreadValues& unread)
+void SaveFolders(TRegistry& registry, const QString& folderText, const QStringList& history, const UnreadValues& unread)
 {
     if (!unread.contains(QStringLiteral("LastDir")))
         registry.WriteString(QStringLiteral("LastDir"), folderText);

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QList>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -64,7 +65,7 @@ QStringList firstStartCalls()
     return {
         QStringLiteral("font Tahoma 8 [Tahoma, 8, Normal]"),
         QStringLiteral("default action 0"),
-        QStringLiteral("editor gedit"),
+        QStringLiteral("editor ") + DefaultEditor(),
         QStringLiteral("show default action"),
         QStringLiteral("track 3"),
         QStringLiteral("threshold 1/2"),
@@ -87,7 +88,7 @@ TEST_F(WindowSettingsTest, FirstStartWritesEveryDefaultWithItsKind)
     for (const char* name : {"Ratio", "Default", "FontSize"})
         EXPECT_TRUE(stored.value(QLatin1String(name)).isDouble()) << name;
     EXPECT_EQ(stored.value(QStringLiteral("LastDir")).toString(), QDir::homePath());
-    EXPECT_EQ(stored.value(QStringLiteral("Editor")).toString(), QStringLiteral("gedit"));
+    EXPECT_EQ(stored.value(QStringLiteral("Editor")).toString(), DefaultEditor());
     EXPECT_EQ(stored.value(QStringLiteral("Ratio")).toInt(-1), 3);
     EXPECT_EQ(stored.value(QStringLiteral("Default")).toInt(-1), 0);
     EXPECT_EQ(stored.value(QStringLiteral("Font")).toString(), QStringLiteral("Tahoma"));
@@ -163,9 +164,18 @@ TEST_F(WindowSettingsTest, HistoryOfThreeSavesDir1To3AndDeletesTheRest)
 TEST_F(WindowSettingsTest, AWronglyTypedValueTakesItsDefaultAndNothingIsLostUpToTheClose)
 {
     const QJsonObject stored{
-        {"ConsoleFont", "DejaVu Sans Mono"}, {"ConsoleFontSize", 10}, {"Font", "DejaVu Serif"}, {"FontSize", 11},
-        {"FontStyle", "b"}, {"Default", 2}, {"Editor", "/usr/bin/kate"}, {"Ratio", 5}, {"LastDir", "/po/"},
-        {"Dir1", "/a/"}, {"Dir2", "/b/"}, {"Dir3", "/c/"},
+        {"ConsoleFont", "DejaVu Sans Mono"},
+        {"ConsoleFontSize", 10},
+        {"Font", "DejaVu Serif"},
+        {"FontSize", 11},
+        {"FontStyle", "b"},
+        {"Default", 2},
+        {"Editor", "/usr/bin/kate"},
+        {"Ratio", 5},
+        {"LastDir", "/po/"},
+        {"Dir1", "/a/"},
+        {"Dir2", "/b/"},
+        {"Dir3", "/c/"},
     };
     const QStringList calls{
         "console font DejaVu Sans Mono",
@@ -302,6 +312,49 @@ TEST_F(WindowSettingsTest, StoreThatCannotBeWrittenFailsAtTheFirstDefault)
               "Failed to set data for 'Editor'");
     EXPECT_TRUE(registry.DeleteValue(QStringLiteral("Dir1")));
     EXPECT_TRUE(registry.takeNotice().isEmpty());
+}
+
+TEST_F(WindowSettingsTest, TheFirstStartEditorIsOneThisDesktopHas)
+{
+    const QString bin = configHome() + QStringLiteral("/bin");
+    const QString data = configHome() + QStringLiteral("/data");
+    ASSERT_TRUE(QDir().mkpath(bin));
+    QList<std::pair<const char*, QByteArray>> saved;
+    for (const char* name : {"PATH", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
+        saved.append({name, qgetenv(name)});
+    qputenv("PATH", QFile::encodeName(bin));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data));
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(configHome() + QStringLiteral("/none")));
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(configHome() + QStringLiteral("/none")));
+    const auto install = [&](const QString& program) {
+        QFile file(bin + QLatin1Char('/') + program);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n");
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    };
+    const auto entry = [&](const char* name, const QByteArray& lines) {
+        ASSERT_TRUE(QDir().mkpath(data + QStringLiteral("/applications")));
+        QFile file(data + QStringLiteral("/applications/") + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Desktop Entry]\nType=Application\nMimeType=text/plain;\n" + lines);
+    };
+
+    EXPECT_EQ(DefaultEditor(), QStringLiteral("gedit"));
+    install(QStringLiteral("mousepad"));
+    install(QStringLiteral("kate"));
+    EXPECT_EQ(DefaultEditor(), QStringLiteral("kate"));
+    // The desktop's own text editor comes first, unless it needs a terminal.
+    install(QStringLiteral("vim"));
+    entry("vim.desktop", "Exec=vim %F\nTerminal=true\n");
+    EXPECT_EQ(DefaultEditor(), QStringLiteral("kate"));
+    entry("mousepad.desktop", "Exec=mousepad %U\n");
+    EXPECT_EQ(DefaultEditor(), QStringLiteral("mousepad"));
+    install(QStringLiteral("gedit"));
+    EXPECT_EQ(DefaultEditor(), QStringLiteral("gedit"));
+
+    for (const auto& [name, value] : saved)
+        qputenv(name, value);
 }
 
 TEST_F(WindowSettingsTest, FontCodesAndCaptions)

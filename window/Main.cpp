@@ -389,8 +389,7 @@ void TFrmMain::FormDestroy()
     FDestroyed = true;
     // A check stopped here is not applied to its row.
     FEngine->StopChecks();
-    runGuarded(messageParent(),
-               [this] { SaveFolders(*FRegistry, EdtDir->currentText(), FEngine->History, FUnread); });
+    runGuarded(messageParent(), [this] { SaveFolders(*FRegistry, EdtDir->currentText(), FEngine->History, FUnread); });
     showRegistryNotice();
     FRegistry->CloseKey();
 }
@@ -461,12 +460,12 @@ void TFrmMain::BtnEditorClick()
 
 void TFrmMain::Openinexternaledito1Click()
 {
-    FMenus->Openinexternaledito1Click();
+    runGuarded(messageParent(), [this] { FMenus->Openinexternaledito1Click(); });
 }
 
 void TFrmMain::TBItem2Click()
 {
-    FMenus->TBItem2Click();
+    runGuarded(messageParent(), [this] { FMenus->TBItem2Click(); });
 }
 
 void TFrmMain::Checkmsgfmtoutput1Click()

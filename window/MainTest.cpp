@@ -1030,6 +1030,41 @@ TEST_F(MainWindowTest, CustomEditorFromThePopupMenuGetsThePathAsOneArgument)
               (QStringList{QStringLiteral("1"), folder + QStringLiteral("/am.po"), QDir(folder).canonicalPath()}));
 }
 
+TEST_F(MainWindowTest, ALaunchThatFailsSaysWhichFileWhichProgramAndWhy)
+{
+    const QString folder = corpusFolder(QStringLiteral("po"), {QStringLiteral("thunar/am.po")});
+    QList<std::pair<const char*, QByteArray>> saved;
+    for (const char* name : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"}) {
+        saved.append({name, qgetenv(name)});
+        qputenv(name, QFile::encodeName(m_work.filePath(QStringLiteral("empty"))));
+    }
+    writeSettings(R"({"Editor": "no-such-editor-anywhere", "Default": 1})");
+    TFrmMain& window = showWindow();
+    EXPECT_EQ(window.FMenus->TBItem2->text(),
+              QStringLiteral("Open in c&ustom editor (no-such-editor-anywhere: not found)"));
+    QSignalSpy finished(&window.Engine(), &CatalogEngine::queueFinished);
+    typeFolderAndEnter(window, folder);
+    ASSERT_TRUE(finished.wait(30000));
+    const QPoint onRow = window.List->visualRect(window.List->model()->index(0, 0)).center();
+    QTest::mouseClick(window.List->viewport(), Qt::LeftButton, {}, onRow);
+
+    QTest::mouseDClick(window.List->viewport(), Qt::LeftButton, {}, onRow);
+    window.FMenus->TBItem3->trigger();
+    const QString file = folder + QStringLiteral("/am.po");
+    ASSERT_EQ(m_boxes.boxes().size(), 2);
+    for (const MessageBoxCatcher::Box& box : m_boxes.boxes())
+        EXPECT_EQ(box.Title, QStringLiteral("Quillmark"));
+    EXPECT_EQ(m_boxes.boxes().at(0).Text,
+              QStringLiteral("Could not open \"%1\" in the custom editor \"no-such-editor-anywhere\": it is not "
+                             "installed (no program of that name is on the PATH).")
+                  .arg(file));
+    EXPECT_EQ(
+        m_boxes.boxes().at(1).Text,
+        QStringLiteral("Could not open \"%1\": no program is associated with PO files on this desktop.").arg(file));
+    for (const auto& [name, value] : saved)
+        qputenv(name, value);
+}
+
 TEST_F(MainWindowTest, FolderTreeOpensOnTheFolderBoxFollowsReadsAndReadsOnDoubleClick)
 {
     const QString first = corpusFolder(QStringLiteral("tree/first"), {QStringLiteral("thunar/am.po")});

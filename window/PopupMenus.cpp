@@ -3,6 +3,7 @@
 #include "catalog/CatalogModel.h"
 #include "resources/Images.h"
 #include "runner/LocalPath.h"
+#include "shell/DesktopApps.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -24,68 +25,6 @@
 namespace {
 
 const QString PlainCustomCaption = QStringLiteral("Open in c&ustom editor");
-
-/// The words of a desktop entry's Exec= line up to the program: double quotes group, a backslash escapes.
-QString execProgram(const QString& exec)
-{
-    QStringList words;
-    QString word;
-    bool quoted = false;
-    bool inWord = false;
-    for (qsizetype i = 0; i < exec.size(); ++i) {
-        const QChar c = exec.at(i);
-        if (c == QLatin1Char('\\') && i + 1 < exec.size()) {
-            word += exec.at(++i);
-            inWord = true;
-        } else if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-            inWord = true;
-        } else if (c.isSpace() && !quoted) {
-            if (inWord)
-                words.append(word);
-            word.clear();
-            inWord = false;
-        } else {
-            word += c;
-            inWord = true;
-        }
-    }
-    if (inWord)
-        words.append(word);
-    // "env NAME=value program …" runs program.
-    qsizetype first = 0;
-    if (!words.isEmpty() && words.first() == QLatin1String("env")) {
-        first = 1;
-        while (first < words.size() && words.at(first).contains(QLatin1Char('=')))
-            ++first;
-    }
-    return first < words.size() ? words.at(first) : QString();
-}
-
-/// The [Desktop Entry] group of a desktop entry file: its unlocalised keys.
-QHash<QString, QString> desktopEntry(const QString& filePath)
-{
-    QHash<QString, QString> values;
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return values;
-    QTextStream in(&file);
-    bool inGroup = false;
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
-        if (line.startsWith(QLatin1Char('['))) {
-            inGroup = line == QLatin1String("[Desktop Entry]");
-            continue;
-        }
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (!inGroup || equals <= 0 || line.startsWith(QLatin1Char('#')))
-            continue;
-        const QString key = line.left(equals).trimmed();
-        if (!key.contains(QLatin1Char('[')) && !values.contains(key))
-            values.insert(key, line.mid(equals + 1).trimmed());
-    }
-    return values;
-}
 
 /// Does the command word of a desktop entry start programPath?
 bool runsProgram(const QString& command, const QFileInfo& program)
@@ -140,27 +79,61 @@ QIcon iconOf(const QImage& image)
 
 } // namespace
 
-void DesktopLauncher::openWithDesktop(const QString& path)
-{
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-}
+ELaunchFailed::ELaunchFailed(const QString& message)
+    : std::runtime_error(message.toStdString())
+{ }
 
-void DesktopLauncher::startProgram(const QString& program, const QString& argument, const QString& workingFolder)
+bool DesktopLauncher::openWithDesktop(const QString& path, QString* error)
 {
-    QProcess::startDetached(program, {argument}, workingFolder);
-}
-
-QString ResolveProgram(const QString& editorPath)
-{
-    if (editorPath.isEmpty())
-        return QString();
-    if (QDir::isAbsolutePath(editorPath)) {
-        const QFileInfo info(editorPath);
-        return info.isFile() && info.isExecutable() ? info.absoluteFilePath() : QString();
+    const std::optional<DesktopApp> app = DefaultApplication(MimeTypesOfFile(path));
+    if (!app) {
+        *error = QStringLiteral("Could not open \"%1\": no program is associated with PO files on this desktop.")
+                     .arg(path);
+        return false;
     }
-    if (editorPath.contains(QLatin1Char('/')))
-        return QString();
-    return QStandardPaths::findExecutable(editorPath);
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        *error = QStringLiteral("Could not open \"%1\" in \"%2\", the program associated with PO files: the desktop "
+                                "could not start it.")
+                     .arg(path, app->Name.isEmpty() ? app->Program : app->Name);
+        return false;
+    }
+    return true;
+}
+
+bool DesktopLauncher::startProgram(const QString& program, const QString& argument, const QString& workingFolder,
+                                   QString* error)
+{
+    const auto fail = [&](const QString& why) {
+        *error = QStringLiteral("Could not open \"%1\" in the custom editor \"%2\": %3").arg(argument, program, why);
+        return false;
+    };
+    if (program.isEmpty()) {
+        *error = QStringLiteral("Could not open \"%1\" in the custom editor: no custom editor is set in the "
+                                "preferences.")
+                     .arg(argument);
+        return false;
+    }
+    QString resolved;
+    if (program.contains(QLatin1Char('/'))) {
+        // A relative path means the same to the started program as to its working folder.
+        const QFileInfo info(QDir(workingFolder), program);
+        if (!info.exists())
+            return fail(QStringLiteral("the program does not exist."));
+        if (!info.isFile() || !info.isExecutable())
+            return fail(QStringLiteral("it is not an executable program."));
+        resolved = info.absoluteFilePath();
+    } else {
+        resolved = ResolveProgram(program);
+        if (resolved.isEmpty())
+            return fail(QStringLiteral("it is not installed (no program of that name is on the PATH)."));
+    }
+    QProcess process;
+    process.setProgram(resolved);
+    process.setArguments({argument});
+    process.setWorkingDirectory(workingFolder);
+    if (!process.startDetached())
+        return fail(QStringLiteral("it could not be started (%1).").arg(process.errorString()));
+    return true;
 }
 
 QIcon ProgramIcon(const QString& programPath)
@@ -172,23 +145,12 @@ QIcon ProgramIcon(const QString& programPath)
         return QIcon::fromTheme(program.fileName());
 
     // Earlier folders take precedence, as they do for the desktop itself.
-    for (const QString& folder : QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation)) {
-        QStringList entries;
-        QDirIterator it(folder, {QStringLiteral("*.desktop")}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            entries.append(it.next());
-        entries.sort();
-        for (const QString& entryPath : entries) {
-            const QHash<QString, QString> entry = desktopEntry(entryPath);
-            if (entry.value(QStringLiteral("Hidden")) == QLatin1String("true"))
-                continue;
-            if (!runsProgram(entry.value(QStringLiteral("TryExec")), program)
-                && !runsProgram(execProgram(entry.value(QStringLiteral("Exec"))), program))
-                continue;
-            const QIcon icon = iconNamed(entry.value(QStringLiteral("Icon")));
-            if (!icon.isNull())
-                return icon;
-        }
+    for (const DesktopApp& app : DesktopApps()) {
+        if (!runsProgram(app.TryExec, program) && !runsProgram(app.Program, program))
+            continue;
+        const QIcon icon = iconNamed(app.Icon);
+        if (!icon.isNull())
+            return icon;
     }
     return QIcon();
 }
@@ -252,12 +214,17 @@ void PopupMenus::UpdateCustomEditorItem(const QString& editorPath)
     TBItem2->setIcon(QIcon());
     TBItem2->setText(PlainCustomCaption);
 
-    const QString program = ResolveProgram(editorPath);
-    if (program.isEmpty())
+    if (editorPath.isEmpty())
         return;
     // A "&" in the name is part of the name, not an accelerator.
     QString name = editorPath.mid(editorPath.lastIndexOf(QLatin1Char('/')) + 1);
     name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    const QString program = ResolveProgram(editorPath);
+    if (program.isEmpty()) {
+        // Said before the user tries it; the launch then says why.
+        TBItem2->setText(QStringLiteral("%1 (%2: not found)").arg(PlainCustomCaption, name));
+        return;
+    }
     TBItem2->setText(QStringLiteral("%1 (%2)").arg(PlainCustomCaption, name));
 
     const QImage image = menuImage(ProgramIcon(program));
@@ -269,14 +236,17 @@ void PopupMenus::UpdateCustomEditorItem(const QString& editorPath)
 
 void PopupMenus::Openinexternaledito1Click()
 {
-    if (const std::optional<QString> path = selectedPath())
-        m_launcher->openWithDesktop(*path);
+    QString error;
+    if (const std::optional<QString> path = selectedPath(); path && !m_launcher->openWithDesktop(*path, &error))
+        throw ELaunchFailed(error);
 }
 
 void PopupMenus::TBItem2Click()
 {
-    if (const std::optional<QString> path = selectedPath())
-        m_launcher->startProgram(m_host.editorPath(), *path, m_host.shownFolder());
+    QString error;
+    if (const std::optional<QString> path = selectedPath();
+        path && !m_launcher->startProgram(m_host.editorPath(), *path, m_host.shownFolder(), &error))
+        throw ELaunchFailed(error);
 }
 
 void PopupMenus::Checkmsgfmtoutput1Click()

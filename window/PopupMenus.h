@@ -11,30 +11,42 @@
 
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 class QAbstractItemView;
 class QAction;
 class QMenu;
 class QWidget;
 
-/// How the popup menu's commands start an editor. Launches are not checked: they return at once and nothing is
-/// reported when the program cannot start.
+/// A launch from the popup menu that failed; what() tells the user which file, which program and why.
+class ELaunchFailed : public std::runtime_error
+{
+public:
+    explicit ELaunchFailed(const QString& message);
+};
+
+/// How the popup menu's commands start an editor. A launch returns once the program is started, without waiting
+/// for it; false with the user's message in error when it could not be started.
 class EditorLauncher
 {
 public:
     virtual ~EditorLauncher() = default;
     /// Opens path in the program the desktop associates with it.
-    virtual void openWithDesktop(const QString& path) = 0;
+    virtual bool openWithDesktop(const QString& path, QString* error) = 0;
     /// Starts program, detached, with the single argument argument, in workingFolder.
-    virtual void startProgram(const QString& program, const QString& argument, const QString& workingFolder) = 0;
+    virtual bool startProgram(const QString& program, const QString& argument, const QString& workingFolder,
+                              QString* error)
+        = 0;
 };
 
-/// The desktop's launches: QDesktopServices for the associated program, QProcess::startDetached for a program.
+/// The desktop's launches: QDesktopServices for the associated program, once the XDG MIME applications lists name
+/// one; QProcess::startDetached for a program that exists and may be run.
 class DesktopLauncher : public EditorLauncher
 {
 public:
-    void openWithDesktop(const QString& path) override;
-    void startProgram(const QString& program, const QString& argument, const QString& workingFolder) override;
+    bool openWithDesktop(const QString& path, QString* error) override;
+    bool startProgram(const QString& program, const QString& argument, const QString& workingFolder,
+                      QString* error) override;
 };
 
 /// What the popup menus need of the window that holds them.
@@ -50,11 +62,6 @@ public:
     /// EdtFile := path, the "Single file output" page made active, then CheckSingleFile.
     virtual void checkOnSingleFilePage(const QString& path) = 0;
 };
-
-/// The program editorPath names: an absolute path to an executable file, or a bare name found on PATH. Empty when
-/// it names no program (a relative path with a folder in it names none either: what it meant would depend on the
-/// working folder of the moment).
-QString ResolveProgram(const QString& editorPath);
 
 /// A program's icon from the desktop: the icon theme's icon of the program's file name, else the Icon= of the
 /// desktop entry that runs it (an icon name or a path), searched in the XDG data folders. Null when there is none.
@@ -86,13 +93,14 @@ public:
     /// The item at position defaultAction (0 associated editor, 1 custom editor, 2 check) becomes the menu's
     /// default item, drawn bold; outside 0..2 there is none.
     void MarkDefaultItem(int defaultAction);
-    /// The custom-editor item shows editorPath's file name and its icon when editorPath names a program, and the
-    /// plain caption with no image otherwise. MainImages keeps at most one editor icon.
+    /// The custom-editor item shows editorPath's file name and its icon when editorPath names a program, the name
+    /// marked "not found" when it names none, and the plain caption with no image when it is empty. MainImages
+    /// keeps at most one editor icon.
     void UpdateCustomEditorItem(const QString& editorPath);
 
-    /// Open the selected file in the associated editor; nothing without a selected row.
+    /// Open the selected file in the associated editor; nothing without a selected row. Throws ELaunchFailed.
     void Openinexternaledito1Click();
-    /// Open the selected file in the custom editor, the path as one argument, in FFolder.
+    /// Open the selected file in the custom editor, the path as one argument, in FFolder. Throws ELaunchFailed.
     void TBItem2Click();
     /// Check the selected file on the single-file page.
     void Checkmsgfmtoutput1Click();

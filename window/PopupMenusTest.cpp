@@ -42,10 +42,15 @@ public:
     explicit RecordingLauncher(QList<Launch>& launches)
         : m_launches(launches)
     { }
-    void openWithDesktop(const QString& path) override { m_launches.append({QStringLiteral("open"), path, {}, {}}); }
-    void startProgram(const QString& program, const QString& argument, const QString& folder) override
+    bool openWithDesktop(const QString& path, QString*) override
+    {
+        m_launches.append({QStringLiteral("open"), path, {}, {}});
+        return true;
+    }
+    bool startProgram(const QString& program, const QString& argument, const QString& folder, QString*) override
     {
         m_launches.append({QStringLiteral("start"), program, argument, folder});
+        return true;
     }
 
 private:
@@ -247,6 +252,54 @@ TEST_F(PopupMenusTest, CustomEditorGetsThePathAsOneArgumentInTheShownFolder)
               (QStringList{QStringLiteral("1"), folder + QStringLiteral("de.po"), QDir(poFolder).canonicalPath()}));
 }
 
+TEST_F(PopupMenusTest, ALaunchThatCannotStartSaysWhichFileWhichProgramAndWhy)
+{
+    const QString poFolder = temp.filePath(QStringLiteral("po"));
+    writeFile(poFolder + QStringLiteral("/de.po"), "msgid \"\"\nmsgstr \"\"\n", false);
+    const QString notExecutable = temp.filePath(QStringLiteral("notes.txt"));
+    writeFile(notExecutable, "text\n", false);
+    ScopedEnv dataHome("XDG_DATA_HOME", QFile::encodeName(temp.filePath(QStringLiteral("data"))));
+    ScopedEnv dataDirs("XDG_DATA_DIRS", QFile::encodeName(temp.filePath(QStringLiteral("none"))));
+    ScopedEnv configDirs("XDG_CONFIG_DIRS", QFile::encodeName(temp.filePath(QStringLiteral("none"))));
+    folder = poFolder + QLatin1Char('/');
+    const QString file = folder + QStringLiteral("de.po");
+    menus->setLauncher(std::make_unique<DesktopLauncher>());
+    selectRow(0);
+
+    const auto failure = [&](auto command) -> QString {
+        try {
+            command();
+        } catch (const ELaunchFailed& error) {
+            return QString::fromStdString(error.what());
+        }
+        return QString();
+    };
+    const QString prefix = QStringLiteral("Could not open \"%1\" in the custom editor \"%2\": ");
+    const struct
+    {
+        QString editor;
+        QString why;
+    } cases[] = {
+        {QStringLiteral("no-such-editor-anywhere"),
+         QStringLiteral("it is not installed (no program of that name is on the PATH).")},
+        {temp.filePath(QStringLiteral("gone/editor")), QStringLiteral("the program does not exist.")},
+        {notExecutable, QStringLiteral("it is not an executable program.")},
+        {temp.path(), QStringLiteral("it is not an executable program.")},
+    };
+    for (const auto& c : cases) {
+        EditorPath = c.editor;
+        EXPECT_EQ(failure([&] { menus->TBItem2Click(); }), prefix.arg(file, c.editor) + c.why);
+    }
+    EditorPath.clear();
+    EXPECT_EQ(failure([&] { menus->List2DblClick(1); }),
+              QStringLiteral("Could not open \"%1\" in the custom editor: no custom editor is set in the "
+                             "preferences.")
+                  .arg(file));
+    EXPECT_EQ(
+        failure([&] { menus->Openinexternaledito1Click(); }),
+        QStringLiteral("Could not open \"%1\": no program is associated with PO files on this desktop.").arg(file));
+}
+
 TEST_F(PopupMenusTest, CustomEditorItemNamesAProgramAndShowsItsIcon)
 {
     // A program found on PATH, with a desktop entry naming an icon file.
@@ -303,11 +356,16 @@ TEST_F(PopupMenusTest, CustomEditorItemNamesAProgramAndShowsItsIcon)
     EXPECT_EQ(menus->mainImages().size(), 2);
     EXPECT_TRUE(menus->TBItem2->icon().isNull());
 
-    menus->UpdateCustomEditorItem(QStringLiteral("quillmark-test-ed"));
+    // A program that cannot be found says so before it is tried.
     for (const QString& notAProgram : {plain, QStringLiteral("no-such-editor-anywhere"), temp.path(),
                                        QStringLiteral("bin/quillmark-test-ed"), QString()}) {
+        menus->UpdateCustomEditorItem(QStringLiteral("quillmark-test-ed"));
         menus->UpdateCustomEditorItem(notAProgram);
-        EXPECT_EQ(menus->TBItem2->text(), QStringLiteral("Open in c&ustom editor")) << notAProgram.toStdString();
+        const QString name = notAProgram.mid(notAProgram.lastIndexOf('/') + 1);
+        EXPECT_EQ(menus->TBItem2->text(),
+                  notAProgram.isEmpty() ? QStringLiteral("Open in c&ustom editor")
+                                        : QStringLiteral("Open in c&ustom editor (%1: not found)").arg(name))
+            << notAProgram.toStdString();
         EXPECT_EQ(menus->mainImages().size(), 2);
         EXPECT_TRUE(menus->TBItem2->icon().isNull());
     }
