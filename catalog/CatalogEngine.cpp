@@ -321,9 +321,7 @@ void CatalogEngine::folderGone()
     setProgressVisible(false);
     for (int index = 0; index < m_rows.count(); ++index) {
         CatalogRow row = m_rows.row(index);
-        row.Texts = {};
-        row.Texts[CatalogRow::TextStatus] = QStringLiteral("Folder not found");
-        row.StateIcon = CatalogRow::IconErrors;
+        SetErrorRow(row, QStringLiteral("Folder not found"));
         m_rows.setRow(index, row);
     }
     emit folderLost();
