@@ -1,5 +1,6 @@
 #include "window/Main.h"
 #include "resources/Images.h"
+#include "runner/TerminationSignals.h"
 #include "window/ApplicationErrors.h"
 
 #include <QApplication>
@@ -32,6 +33,8 @@ int main(int argc, char* argv[])
     if (argc > 1 && std::strcmp(argv[1], "--version") == 0)
         return std::printf("quillmark %s\n", QUILLMARK_VERSION) > 0 && std::fflush(stdout) == 0 ? 0 : 1;
 
+    // Before any thread exists, so that every thread leaves these signals to the one that takes them.
+    TerminationSignals::block();
     TApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
     QApplication::setApplicationVersion(QStringLiteral(QUILLMARK_VERSION));
@@ -40,6 +43,10 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(Images::windowIcon());
 
     TFrmMain window(QCoreApplication::arguments());
+    // SIGTERM, SIGHUP and SIGINT close the window as its Close button does: the checks stop, and the folder
+    // and its history are saved when the window goes.
+    TerminationSignals termination(std::chrono::seconds(5));
+    QObject::connect(&termination, &TerminationSignals::received, &window, [&window] { window.BtnHaltClick(); });
     window.show();
     return QApplication::exec();
 }

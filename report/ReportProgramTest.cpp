@@ -18,11 +18,17 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <optional>
 
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace {
 
@@ -388,6 +394,153 @@ TEST(ReportProgramTest, FilesThatCouldNotBeCheckedAreFailuresThatSayWhy)
     EXPECT_TRUE(result.err.contains(": error while opening \"" + QFile::encodeName(folder.dir.path())
                                     + "/locked.po\" for reading: Permission denied\n"))
         << result.err.constData();
+}
+
+/// Whether a process of that pid exists and is no zombie.
+bool processAlive(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const qsizetype end = text.lastIndexOf(')');
+    return end >= 0 && text.mid(end + 2, 1) != "Z";
+}
+
+/// A folder of a.po, slow.po and z.po, with a msgfmt first on PATH that writes its pid into msgfmt.pid and
+/// then sleeps on slow.po.
+struct SleepingCheck
+{
+    QTemporaryDir dir;
+    QTemporaryDir bin;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+
+    SleepingCheck()
+    {
+        const QByteArray po = "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                              "msgid \"a\"\nmsgstr \"b\"\n";
+        for (const char* name : {"a.po", "slow.po", "z.po"})
+            writeFile(dir.filePath(QLatin1String(name)), po, QIODevice::WriteOnly);
+        const QString script = bin.filePath(QStringLiteral("msgfmt"));
+        writeFile(script,
+                  QStringLiteral("#!/bin/sh\ncase \"$1\" in *slow.po) echo $$ > '%1'; exec sleep 30 ;; esac\n"
+                                 "exec '%2' \"$@\"\n")
+                      .arg(pidFile(), QStandardPaths::findExecutable(QStringLiteral("msgfmt")))
+                      .toUtf8(),
+                  QIODevice::WriteOnly);
+        ::chmod(QFile::encodeName(script).constData(), 0755);
+        environment.insert(QStringLiteral("PATH"), bin.path() + u':' + environment.value(QStringLiteral("PATH")));
+    }
+
+    QString pidFile() const { return bin.filePath(QStringLiteral("msgfmt.pid")); }
+
+    /// The pid of the sleeping msgfmt once it has started; 0 when it does not within 10 s.
+    pid_t sleeper() const
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 10000) {
+            const pid_t pid = readFile(pidFile()).trimmed().toInt();
+            if (pid > 0)
+                return pid;
+            QThread::msleep(10);
+        }
+        return 0;
+    }
+};
+
+TEST(ReportProgramTest, ASignalDuringTheFirstPassPrintsTheRowsCheckedAndLeavesNoMsgfmt)
+{
+    SKIP_WITHOUT_CORPUS();
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        SleepingCheck folder;
+        QProcess report;
+        report.setProcessEnvironment(folder.environment);
+        report.start(QStringLiteral(QUILLMARK_REPORT_PROGRAM), {QStringLiteral("--format=tsv"), folder.dir.path()});
+        const pid_t msgfmt = folder.sleeper();
+        ASSERT_GT(msgfmt, 0);
+        ::kill(static_cast<pid_t>(report.processId()), signal);
+        ASSERT_TRUE(report.waitForFinished(5000));
+        EXPECT_EQ(report.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(report.exitCode(), 1);
+        EXPECT_EQ(
+            report.readAllStandardOutput(),
+            QByteArray("file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon\na.po\t100%\t1\t1\t0\t0\t0\n"));
+        EXPECT_EQ(report.readAllStandardError(),
+                  QStringLiteral("quillmark-report: stopped by %1: 2 files not checked\n")
+                      .arg(QString::fromLatin1(::sigabbrev_np(signal)))
+                      .toUtf8());
+        EXPECT_FALSE(processAlive(msgfmt));
+    }
+}
+
+TEST(ReportProgramTest, MsgfmtEndsWithAReportKilledOutright)
+{
+    SKIP_WITHOUT_CORPUS();
+    SleepingCheck folder;
+    QProcess report;
+    report.setProcessEnvironment(folder.environment);
+    report.start(QStringLiteral(QUILLMARK_REPORT_PROGRAM), {folder.dir.path()});
+    const pid_t msgfmt = folder.sleeper();
+    ASSERT_GT(msgfmt, 0);
+    ::kill(static_cast<pid_t>(report.processId()), SIGKILL);
+    ASSERT_TRUE(report.waitForFinished(5000));
+    // Its parent gone, the child was ended by the kernel, and init reaps it.
+    QElapsedTimer clock;
+    clock.start();
+    while (processAlive(msgfmt) && clock.elapsed() < 5000)
+        QThread::msleep(10);
+    EXPECT_FALSE(processAlive(msgfmt));
+}
+
+TEST(ReportProgramTest, ASignalEndsAReportBlockedOnItsOutputWithinASecond)
+{
+    SKIP_WITHOUT_CORPUS();
+    // Rows longer than the smallest pipe, written into a pipe that nobody reads.
+    QTemporaryDir dir;
+    const QByteArray po = "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n";
+    for (int i = 0; i < 40; ++i)
+        writeFile(dir.filePath(QStringLiteral("%1%2.po").arg(i, 2, 10, QLatin1Char('0')).arg(QString(200, u'x'))), po,
+                  QIODevice::WriteOnly);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        int output[2];
+        ASSERT_EQ(::pipe2(output, O_CLOEXEC), 0);
+        ::fcntl(output[1], F_SETPIPE_SZ, 4096);
+        const int capacity = ::fcntl(output[1], F_GETPIPE_SZ);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+        const QByteArray program = QUILLMARK_REPORT_PROGRAM;
+        const QByteArray folder = QFile::encodeName(dir.path());
+        char* argv[] = {const_cast<char*>(program.constData()), const_cast<char*>(folder.constData()), nullptr};
+        pid_t pid = -1;
+        ASSERT_EQ(::posix_spawn(&pid, program.constData(), &actions, nullptr, argv, environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(output[1]);
+        // Full: the report is stuck in its write.
+        QElapsedTimer clock;
+        clock.start();
+        int queued = 0;
+        while ((::ioctl(output[0], FIONREAD, &queued) != 0 || queued < capacity) && clock.elapsed() < 20000)
+            QThread::msleep(10);
+        ASSERT_GE(queued, capacity);
+        QThread::msleep(100);
+        ::kill(pid, signal);
+        clock.restart();
+        int status = 0;
+        while (::waitpid(pid, &status, WNOHANG) == 0 && clock.elapsed() < 5000)
+            QThread::msleep(5);
+        const qint64 took = clock.elapsed();
+        ::close(output[0]);
+        EXPECT_LT(took, 1000) << "ended " << took << " ms after the signal";
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        if (took >= 5000) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
 }
 
 /// quillmark-report --watch as a child, read line by line.

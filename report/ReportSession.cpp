@@ -132,11 +132,8 @@ int ReportSession::run()
     m_engine.StopChecks();
     if (m_notify)
         m_notify->setEnabled(false);
-    if (m_signal != 0 && !m_firstPassDone) {
-        clearProgress();
-        std::fflush(stdout);
-        TerminationSignals::raiseDefault(m_signal);
-    }
+    if (m_signal != 0 && !m_firstPassDone)
+        printInterruptedPass();
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         m_outputFailed = true;
     if (m_outputFailed) {
@@ -176,6 +173,27 @@ void ReportSession::firstPassFinished()
     m_table.emplace(rows);
     if (!m_options.Watch || m_outputFailed)
         QCoreApplication::exit();
+}
+
+void ReportSession::printInterruptedPass()
+{
+    m_firstPassDone = true;
+    clearProgress();
+    QList<CatalogRow> checked;
+    for (const CatalogRow& row : m_engine.Rows().rows()) {
+        if (row.StateIcon != CatalogRow::IconNone || !row.Texts[CatalogRow::TextStatus].isEmpty())
+            checked.append(row);
+    }
+    write(reportText(m_options, checked));
+    std::fflush(stdout);
+    for (const CatalogRow& row : checked)
+        printDetail(row);
+    const ReportVerdict verdict = judgeRows(m_engine.Rows().rows(), m_options.FailUnder);
+    const QString summary = verdict.summary(m_options.FailUnder);
+    printError(QStringLiteral("stopped by %1%2%3")
+                   .arg(QString::fromLatin1(::sigabbrev_np(m_signal) ? ::sigabbrev_np(m_signal) : "a signal"),
+                        summary.isEmpty() ? QString() : QStringLiteral(": "), summary));
+    m_exitStatus = 1;
 }
 
 void ReportSession::rowEvaluated(int index, bool recheck)

@@ -4,7 +4,7 @@
 #include "catalog/CatalogEngine.h"
 #include "report/ReportFormat.h"
 #include "report/ReportOptions.h"
-#include "report/TerminationSignals.h"
+#include "runner/TerminationSignals.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -27,12 +27,14 @@ public:
     ~ReportSession() override;
 
     /// Runs the event loop as long as needed and gives the exit status. A signal that arrives before the
-    /// first pass has printed its rows ends the program by that signal, with the checks stopped.
+    /// first pass has printed its rows stops the checks and prints the rows checked so far, a failure.
     int run();
 
 private:
     void armWatcher(const QString& folder);
     void firstPassFinished();
+    /// After a signal ended the first pass: the rows checked so far, and a failure.
+    void printInterruptedPass();
     void rowEvaluated(int index, bool recheck);
     void rowRemoved(const CatalogRow& row);
     /// Every row, which now says that the folder has gone.
@@ -48,7 +50,8 @@ private:
     CatalogEngine m_engine;
     /// Declared after the engine, which its handler calls, so that it goes first.
     std::unique_ptr<TShellNotify> m_notify;
-    TerminationSignals m_signals;
+    /// A report stuck writing into a pipe that nobody reads still ends within a second of a signal.
+    TerminationSignals m_signals{std::chrono::milliseconds(900)};
     /// The column widths of the first pass's table, which the lines of re-checks keep.
     std::optional<ReportTable> m_table;
     bool m_firstPassDone = false;

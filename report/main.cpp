@@ -2,7 +2,7 @@
 
 #include "report/ReportOptions.h"
 #include "report/ReportSession.h"
-#include "report/TerminationSignals.h"
+#include "runner/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QStringList>

@@ -6,8 +6,10 @@
 #include "runner/UiHandover.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
+#include <mutex>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -71,8 +73,78 @@ int openPidFd(pid_t pid)
 #endif
 }
 
+/// The trampoline that starts every child (see ExecTrampoline.cpp): beside the program, where it is installed
+/// relative to the program, or in the build tree. Empty when there is none: children then start directly.
+const QByteArray& trampolinePath()
+{
+    static const QByteArray path = [] {
+        char self[4096];
+        const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+        QByteArray folder = length > 0 ? QByteArray(self, length) : QByteArray();
+        folder.truncate(folder.lastIndexOf('/') + 1);
+        for (const QByteArray& candidate : {folder + "quillmark-exec", folder + "../" QUILLMARK_EXEC_INSTALLED,
+                                            QByteArray(QUILLMARK_EXEC_BUILD_PATH)}) {
+            if (!folder.isEmpty() && ::access(candidate.constData(), X_OK) == 0)
+                return candidate;
+        }
+        return QByteArray();
+    }();
+    return path;
+}
+
+/// The one thread that starts children, for the whole life of the program: a child asks the kernel to end
+/// it when the thread that started it ends, and a reader thread ends before the child that a time limit
+/// left running. Its jobs run one at a time, each call returning once its job has run.
+class SpawnThread
+{
+public:
+    static SpawnThread& instance()
+    {
+        // Never destroyed: the thread serves until the program ends.
+        static SpawnThread* const thread = new SpawnThread;
+        return *thread;
+    }
+
+    int run(const std::function<int()>& job)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_job == nullptr; });
+        m_job = &job;
+        m_done = false;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_done; });
+        m_job = nullptr;
+        m_changed.notify_all();
+        return m_result;
+    }
+
+private:
+    SpawnThread()
+    {
+        std::thread([this] {
+            sigset_t all;
+            sigfillset(&all);
+            ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
+            std::unique_lock lock(m_mutex);
+            for (;;) {
+                m_changed.wait(lock, [this] { return m_job != nullptr && !m_done; });
+                m_result = (*m_job)();
+                m_done = true;
+                m_changed.notify_all();
+            }
+        }).detach();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    const std::function<int()>* m_job = nullptr;
+    bool m_done = false;
+    int m_result = 0;
+};
+
 /// Starts the program of commandLine with the given environment, its standard input on inputFd and
-/// its standard output and error on outputFd. Returns 0 or the error number.
+/// its standard output and error on outputFd, through the trampoline when there is one. Returns 0 or the
+/// error number; the program not found is an error here too, with the trampoline's child already reaped.
 int spawnChild(const QString& commandLine, QList<QByteArray> environment, int inputFd, int outputFd, pid_t* pid)
 {
     QList<QByteArray> words;
@@ -80,6 +152,17 @@ int spawnChild(const QString& commandLine, QList<QByteArray> environment, int in
         words.append(encodeLocalPath(word));
     if (words.isEmpty())
         return ENOENT;
+    const QByteArray& trampoline = trampolinePath();
+    int status[2] = {-1, -1};
+    if (!trampoline.isEmpty()) {
+        // Above the standard descriptors, so that placing them never overwrites it.
+        QString error;
+        if (!makePipe(status, &error))
+            return errno != 0 ? errno : EMFILE;
+        words.prepend(QByteArray::number(status[1]));
+        words.prepend(QByteArray::number(::getpid()));
+        words.prepend(trampoline);
+    }
     std::vector<char*> argv;
     for (QByteArray& word : words)
         argv.push_back(word.data());
@@ -94,6 +177,9 @@ int spawnChild(const QString& commandLine, QList<QByteArray> environment, int in
     posix_spawn_file_actions_adddup2(&actions, inputFd, STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, outputFd, STDERR_FILENO);
+    // Placed on itself, which clears its close-on-exec mark for the trampoline alone.
+    if (status[1] >= 0)
+        posix_spawn_file_actions_adddup2(&actions, status[1], status[1]);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     // The child starts with default signal handling and nothing blocked, whatever this program set up.
@@ -101,15 +187,32 @@ int spawnChild(const QString& commandLine, QList<QByteArray> environment, int in
     sigemptyset(&noSignals);
     sigset_t defaults;
     sigemptyset(&defaults);
-    for (const int signal : {SIGPIPE, SIGINT, SIGQUIT, SIGCHLD})
+    for (const int signal : {SIGPIPE, SIGINT, SIGQUIT, SIGCHLD, SIGTERM, SIGHUP})
         sigaddset(&defaults, signal);
     posix_spawnattr_setsigmask(&attributes, &noSignals);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    const int error = ::posix_spawnp(pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+    int error = SpawnThread::instance().run([&] {
+        return status[1] >= 0 ? ::posix_spawn(pid, argv[0], &actions, &attributes, argv.data(), envp.data())
+                              : ::posix_spawnp(pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+    });
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
+    if (status[1] >= 0) {
+        closeFd(status[1]);
+        // The trampoline's exec closes the pipe; a failed one writes its error number first.
+        if (error == 0) {
+            int childError = 0;
+            ssize_t n = 0;
+            while ((n = ::read(status[0], &childError, sizeof childError)) < 0 && errno == EINTR) { }
+            if (n == static_cast<ssize_t>(sizeof childError)) {
+                error = childError;
+                while (::waitpid(*pid, nullptr, 0) < 0 && errno == EINTR) { }
+            }
+        }
+        closeFd(status[0]);
+    }
     return error;
 }
 
