@@ -502,7 +502,7 @@ private:
 
 class WindowLayoutTest : public MainWindowTest, public ::testing::WithParamInterface<int>
 {
-protected:
+public:
     /// Each page as it is seen: the catalog with the folder tree open, the single-file page, and the preferences
     /// panel by itself, since it lies over the pages on purpose.
     static void expectWholeAndApart(TFrmMain& window)
@@ -567,6 +567,19 @@ TEST_P(WindowLayoutTest, EveryTextIsWholeAndNoControlsOverlapAtTheSizeTheWindowO
     EXPECT_LE(smallest.height(), opened.height());
     SCOPED_TRACE("at the smallest size");
     expectWholeAndApart(window);
+}
+
+TEST_F(MainWindowTest, ALargerFontChosenInThePreferencesGrowsTheWindowAndKeepsEveryTextWhole)
+{
+    TFrmMain& window = showWindow();
+    const QSize before = window.size();
+    window.PnlEditor->setFontDialog([](QWidget*, const QFont&) { return QFont(QStringLiteral("DejaVu Sans"), 14); });
+    window.BtnPrefClick();
+    window.BtnFontClick();
+    QApplication::processEvents();
+    EXPECT_GT(window.width(), before.width());
+    EXPECT_GT(window.height(), before.height());
+    WindowLayoutTest::expectWholeAndApart(window);
 }
 
 INSTANTIATE_TEST_SUITE_P(FontSizes, WindowLayoutTest, ::testing::Values(8, 10, 12, 16));
