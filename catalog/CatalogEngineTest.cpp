@@ -613,6 +613,50 @@ TEST_F(CatalogEngineTest, AMsgfmtEndedByASignalOrOverTheTimeLimitGivesAnErrorRow
     EXPECT_FALSE(engine.ProgressVisible());
 }
 
+/// The peak of this process's resident memory since the last reset, in kB.
+qint64 peakResidentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+TEST_F(CatalogEngineTest, ACheckHoldsOnlyWhatItUsesWhateverMsgfmtPrints)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "measured in the plain build: a sanitizer keeps freed memory and slows the copying";
+#endif
+    // 100 MB of short lines, then one line of 32 MB, then msgfmt's own output.
+    QTemporaryDir bin;
+    writeTextFile(bin.filePath("msgfmt"),
+                  QStringLiteral("#!/bin/sh\nyes 'a line that msgfmt might print' | head -c 100000000\n"
+                                 "head -c 32000000 /dev/zero | tr '\\0' x\necho\nexec \"%1\" \"$@\"\n")
+                      .arg(realMsgfmt())
+                      .toUtf8());
+    QFile::setPermissions(bin.filePath("msgfmt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    PathOverride path(bin.path());
+    const QString po = folder();
+    writePoFile(po + "/a.po", 2, 0, 1);
+    QFile reset(QStringLiteral("/proc/self/clear_refs"));
+    if (!reset.open(QIODevice::WriteOnly) || reset.write("5") != 1)
+        GTEST_SKIP() << "cannot reset the peak of resident memory";
+    reset.close();
+    const qint64 before = peakResidentKb();
+    QElapsedTimer clock;
+    clock.start();
+    readAndWait(po);
+    const qint64 grown = peakResidentKb() - before;
+    EXPECT_EQ(engine.Rows().row(0).Texts[CatalogRow::TextStatus], "66%");
+    EXPECT_LT(grown, 20 * 1024) << "the check's peak memory grew by " << grown << " kB";
+    EXPECT_LT(clock.elapsed(), 60000);
+    EXPECT_EQ(engine.ListRunner.Lines().size(), 1);
+}
+
 TEST_F(CatalogEngineTest, OnlyMsgfmtsOwnSummaryLinesAreErrorLines)
 {
     // Warnings whose path holds the words, then the statistics: a clean file.
