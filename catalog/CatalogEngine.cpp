@@ -115,7 +115,9 @@ void CatalogEngine::ReadFolder(const QString& text)
     m_rows.clear();
     m_folderShown = false;
 
-    if (!isFolder(text))
+    // The shell's shorthand for the home folder, which a user types by habit.
+    const QString path = text.startsWith(QLatin1String("~/")) ? QDir::homePath() + text.mid(1) : text;
+    if (!isFolder(path))
         return;
 
     if (!History.contains(text)) {
@@ -125,11 +127,11 @@ void CatalogEngine::ReadFolder(const QString& text)
         History.prepend(text);
         emit historyChanged();
     }
-    FFolder = text.endsWith(QLatin1Char('/')) ? text : text + QLatin1Char('/');
+    FFolder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
     if (OnRearmWatcher)
         OnRearmWatcher(FFolder);
     if (OnFolderRead)
-        OnFolderRead(text);
+        OnFolderRead(path);
     m_folderShown = true;
 
     m_folderPath = QDir::cleanPath(QFileInfo(FFolder).absoluteFilePath());

@@ -60,7 +60,8 @@ public:
 
     /// Re-points the folder watcher at the folder (ending in "/"). An exception ends the read there.
     std::function<void(const QString& folder)> OnRearmWatcher;
-    /// Moves the folder tree, when there is one, to the folder as typed. An exception ends the read there.
+    /// Moves the folder tree, when there is one, to the folder read ("~/" made the home folder). An exception ends
+    /// the read there.
     std::function<void(const QString& text)> OnFolderRead;
 
     CatalogModel& Rows() { return m_rows; }
@@ -74,8 +75,11 @@ public:
     bool isBusy() const;
 
     /// Reads the folder named by text: stops any check, rebuilds the rows and starts the queue at row 0.
-    /// A folder that does not exist only empties the list.
+    /// A folder that does not exist only empties the list. A text starting with "~/" names a folder below the
+    /// home folder; the history keeps the text as typed.
     void ReadFolder(const QString& text);
+    /// The last read found its folder: the rows are that folder's.
+    bool FolderShown() const { return m_folderShown; }
     /// Starts the check of the row at FQueueIndex.
     void CheckCurrentRow();
     /// Stops the running check, if any, leaving the rows as they are; the engine is then idle.

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -139,6 +140,15 @@ TEST_F(CatalogEngineTest, KeepsTheHistoryAsTypedAndDropsTheOldestWhenFull)
     const QString upper = folder("PO");
     readAndWait(upper);
     EXPECT_EQ(engine.History.first(), upper);
+
+    // "~/" is the home folder; the history keeps what was typed.
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(QFileInfo(po).path()));
+    readAndWait("~/" + QFileInfo(po).fileName());
+    qputenv("HOME", home);
+    EXPECT_EQ(engine.History.first(), "~/" + QFileInfo(po).fileName());
+    EXPECT_EQ(engine.FFolder, po + "/");
+    EXPECT_TRUE(engine.FolderShown());
 }
 
 TEST_F(CatalogEngineTest, AFolderThatDoesNotExistOnlyEmptiesTheList)
@@ -157,6 +167,7 @@ TEST_F(CatalogEngineTest, AFolderThatDoesNotExistOnlyEmptiesTheList)
         EXPECT_EQ(engine.FFolder, po + "/");
         EXPECT_EQ(engine.FQueueIndex, CatalogEngine::QueueIdle);
         EXPECT_FALSE(engine.isBusy());
+        EXPECT_FALSE(engine.FolderShown());
     }
     EXPECT_TRUE(rearmed.isEmpty());
 }

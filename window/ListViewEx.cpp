@@ -282,6 +282,26 @@ bool TListViewEx::viewportEvent(QEvent* event)
     return QTreeView::viewportEvent(event);
 }
 
+void TListViewEx::setEmptyText(const QString& text)
+{
+    if (text == FEmptyText)
+        return;
+    FEmptyText = text;
+    viewport()->update();
+}
+
+void TListViewEx::paintEvent(QPaintEvent* event)
+{
+    QTreeView::paintEvent(event);
+    if (FEmptyText.isEmpty() || (model() && model()->rowCount() > 0))
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    const int margin = fontMetrics().averageCharWidth();
+    painter.drawText(viewport()->rect().adjusted(margin, margin / 2, -margin, 0),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, FEmptyText);
+}
+
 void TListViewEx::resizeEvent(QResizeEvent* event)
 {
     QTreeView::resizeEvent(event);

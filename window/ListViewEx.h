@@ -93,6 +93,10 @@ public:
 
     ListHeader* listHeader() const { return FHeader; }
 
+    /// A short word the list shows while it has no rows, such as why it is empty; none when empty.
+    void setEmptyText(const QString& text);
+    const QString& emptyText() const { return FEmptyText; }
+
     TColumnResizeEvent OnBeginColumnResize;
     TColumnResizeEvent OnColumnResize;
     /// Runs after the column has its new width.
@@ -105,6 +109,7 @@ protected:
 
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     bool viewportEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -123,6 +128,7 @@ private:
     int FListWidth = -1;
     int FViewportWidth = -1;
     QList<QImage> FStateImages;
+    QString FEmptyText;
     /// The selection is shown only while the list has the focus (a popup menu of its own does not take it away).
     bool FSelectionShown = false;
 };

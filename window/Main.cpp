@@ -117,7 +117,7 @@ void TFrmMain::createControls()
     ApplyInterfaceFont(this, font(), Label2);
     Label2->installEventFilter(this);
     bar->place(Label2, {204, 11, 320, 15}, LeftBottom, AnchorLayout::Sizing::PreferredWidth);
-    BtnHalt = named(new QPushButton(QStringLiteral("&Close"), Panel1), "BtnHalt");
+    BtnHalt = named(new QPushButton(QStringLiteral("Cl&ose"), Panel1), "BtnHalt");
     bar->place(BtnHalt, {533, 4, 105, 28}, RightBottom);
 
     Panel3 = named(new QWidget(client), "Panel3");
@@ -324,11 +324,17 @@ void TFrmMain::bindEvents()
     List->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(List, &QWidget::customContextMenuRequested, this,
             [this](QPoint pos) { FMenus->popupAt(List->viewport()->mapToGlobal(pos)); });
-    // The folder box offers the second menu in place of the edit box's own.
+    // The folder box keeps the edit box's own menu, with the second menu's item added to it.
     QLineEdit* folderText = EdtDir->lineEdit();
     folderText->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(folderText, &QWidget::customContextMenuRequested, this,
-            [this, folderText](QPoint pos) { FMenus->TBPopupMenu2->popup(folderText->mapToGlobal(pos)); });
+    connect(folderText, &QWidget::customContextMenuRequested, this, [this, folderText](QPoint pos) {
+        QMenu* menu = folderText->createStandardContextMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->setStyleSheet(TBSkin1StyleSheet());
+        menu->addSeparator();
+        menu->addAction(FMenus->Getfromfile1);
+        menu->popup(folderText->mapToGlobal(pos));
+    });
 
     connect(BtnPath, &QPushButton::clicked, this, &TFrmMain::BtnPathClick);
     PnlTree->Label13()->OnClick = [this] { Label13Click(); };
@@ -565,7 +571,12 @@ void TFrmMain::NotifyItemRenamed(TShellNotify*, PShellItem, const QString& OldPa
 
 void TFrmMain::ReadFolder()
 {
-    FEngine->ReadFolder(EdtDir->currentText());
+    const QString text = EdtDir->currentText();
+    List->setEmptyText(QString());
+    FEngine->ReadFolder(text);
+    // A typo leaves an empty list; it says why in place, where the user looks.
+    if (!FEngine->FolderShown())
+        List->setEmptyText(QStringLiteral("No such folder: %1").arg(text));
 }
 
 void TFrmMain::CheckSingleFile()

@@ -30,6 +30,7 @@
 #include <QHeaderView>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -37,6 +38,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSplitter>
@@ -327,7 +329,7 @@ TEST_F(MainWindowTest, ControlsSitAtTheirPlacesAndFollowTheirAnchors)
     EXPECT_EQ(window.Label2->pos(), QPoint(204, 11));
     EXPECT_EQ(window.Label2->text(), QString::fromLatin1(TFrmMain::WebAddress));
     EXPECT_EQ(window.BtnHalt->geometry(), QRect(533, 4, 105, 28));
-    EXPECT_EQ(window.BtnHalt->text(), QStringLiteral("&Close"));
+    EXPECT_EQ(window.BtnHalt->text(), QStringLiteral("Cl&ose"));
     EXPECT_EQ(window.PnlProg->geometry(), QRect(450, 2, 187, 21));
     EXPECT_FALSE(window.PnlProg->isVisible());
     window.PnlProg->show();
@@ -765,6 +767,44 @@ TEST_F(MainWindowTest, ReadingAFolderByTypingAndEnterFillsTheListAndSavesTheFold
     EXPECT_TRUE(m_boxes.boxes().isEmpty());
 }
 
+TEST_F(MainWindowTest, ATextThatNamesNoFolderSaysSoInTheEmptyList)
+{
+    TFrmMain& window = showWindow();
+    const QImage empty = window.List->viewport()->grab().toImage();
+    typeFolderAndEnter(window, QStringLiteral("~/no such folder here"));
+    EXPECT_EQ(window.List->emptyText(), QStringLiteral("No such folder: ~/no such folder here"));
+    EXPECT_NE(window.List->viewport()->grab().toImage(), empty);
+    EXPECT_TRUE(m_boxes.boxes().isEmpty());
+
+    typeFolderAndEnter(window, m_work.path());
+    EXPECT_EQ(window.List->emptyText(), QString());
+    EXPECT_EQ(window.List->viewport()->grab().toImage(), empty);
+}
+
+TEST_F(MainWindowTest, EachAcceleratorIsUniqueOnItsPage)
+{
+    TFrmMain& window = showWindow();
+    window.BtnPrefClick();
+    for (int page : {0, 1}) {
+        window.Page->setCurrentIndex(page);
+        QStringList keys;
+        for (const QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+            const QKeySequence key = QKeySequence::mnemonic(button->text());
+            if (button->isVisible() && !key.isEmpty())
+                keys.append(key.toString());
+        }
+        EXPECT_EQ(QSet<QString>(keys.cbegin(), keys.cend()).size(), keys.size()) << keys.join(' ').toStdString();
+    }
+    // Alt+C presses "Check" rather than only moving the focus among the buttons that share it.
+    window.Page->setCurrentIndex(1);
+    window.EdtFile->clear();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.EdtFile->setFocus();
+    QTest::keyClick(window.windowHandle(), Qt::Key_C, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.Output->lines() == QStringList({"No file specified."}); }, 5000));
+}
+
 TEST_F(MainWindowTest, DoubleClickInTheFolderBoxAndTheButtonReadTheFolder)
 {
     const QString folder = m_work.filePath(QStringLiteral("generated"));
@@ -998,8 +1038,16 @@ TEST_F(MainWindowTest, DoubleClickOnARowChecksItsFileOnTheSingleFilePageWhenThat
     QLineEdit* folderText = window.EdtDir->lineEdit();
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, {5, 5}, folderText->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(folderText, &rightClick);
-    QMenu* menu = window.FMenus->TBPopupMenu2;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 5000));
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) && menu->isVisible(); }, 5000));
+    // The edit box's own items stay, with the item added.
+    QStringList items;
+    for (const QAction* action : menu->actions())
+        items.append(action->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&')));
+    for (const char* standard : {"Cut", "Copy", "Paste", "Select All"})
+        EXPECT_TRUE(items.contains(QLatin1String(standard))) << items.join('|').toStdString();
+    EXPECT_TRUE(menu->actions().contains(window.FMenus->Getfromfile1));
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(window.FMenus->Getfromfile1).center());
     EXPECT_EQ(window.EdtDir->currentText(), folder + QLatin1Char('/'));
     // A read would have started the checks again.

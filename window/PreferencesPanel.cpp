@@ -204,7 +204,7 @@ PreferencesPanel::PreferencesPanel(PreferencesHost& host, QWidget* parent)
     Label9 = makeLabel(QStringLiteral("4/5"), this);
     Label7 = makeLabel(QStringLiteral("1/2"), this);
     Label8 = makeLabel(QStringLiteral("1/8"), this);
-    BtnEditor = new QPushButton(QStringLiteral("&Continue"), this);
+    BtnEditor = new QPushButton(QStringLiteral("Co&ntinue"), this);
 
     using Sizing = AnchorLayout::Sizing;
     constexpr Qt::Edges LeftTop = Qt::LeftEdge | Qt::TopEdge;
