@@ -12,9 +12,6 @@
 #include <QFileInfo>
 #include <QSet>
 
-#include <cerrno>
-#include <cstring>
-
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -46,27 +43,6 @@ bool isFolder(const QString& path)
     // A NUL would end the path early for stat, which would then test another folder.
     return !path.isEmpty() && !path.contains(QChar(0)) && ::stat(encodeLocalPath(path).constData(), &info) == 0
         && S_ISDIR(info.st_mode);
-}
-
-/// Why the entry at path cannot be given to msgfmt, in the words of the system; empty for a regular file.
-QString uncheckableReason(const QByteArray& path)
-{
-    struct stat info
-    {
-    };
-    if (::stat(path.constData(), &info) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    if (S_ISREG(info.st_mode))
-        return {};
-    if (S_ISDIR(info.st_mode))
-        return QStringLiteral("Is a directory");
-    if (S_ISFIFO(info.st_mode))
-        return QStringLiteral("Is a named pipe, not a file");
-    if (S_ISSOCK(info.st_mode))
-        return QStringLiteral("Is a socket, not a file");
-    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
-        return QStringLiteral("Is a device, not a file");
-    return QStringLiteral("Is not a regular file");
 }
 
 bool hasPoSuffix(const char* name)
@@ -176,7 +152,7 @@ void CatalogEngine::startCheck(int row)
     m_timedOut = false;
     ListRunner.Tag = row;
     m_checkRunning = true;
-    const QString reason = uncheckableReason(encodeLocalPath(FFolder) + m_rows.row(row).Name);
+    const QString reason = UncheckableReason(encodeLocalPath(FFolder) + m_rows.row(row).Name);
     if (!reason.isEmpty()) {
         finishCheck([&](CatalogRow& r) { SetErrorRow(r, reason); });
         return;

@@ -3,7 +3,10 @@
 #include "catalog/CatalogRow.h"
 #include "catalog/MsgfmtStats.h"
 
+#include <cerrno>
 #include <cstring>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -14,6 +17,36 @@ QString signalName(int signal)
 }
 
 } // namespace
+
+QString UncheckableReason(const QByteArray& path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(path.constData(), &info) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    if (S_ISREG(info.st_mode))
+        return {};
+    if (S_ISDIR(info.st_mode))
+        return QStringLiteral("Is a directory");
+    if (S_ISFIFO(info.st_mode))
+        return QStringLiteral("Is a named pipe, not a file");
+    if (S_ISSOCK(info.st_mode))
+        return QStringLiteral("Is a socket, not a file");
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        return QStringLiteral("Is a device, not a file");
+    return QStringLiteral("Is not a regular file");
+}
+
+QString BlockingEntryReason(const QByteArray& path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(path.constData(), &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))
+        return {};
+    return UncheckableReason(path);
+}
 
 void SetErrorRow(CatalogRow& row, const QString& status, const QString& detail)
 {

@@ -3,11 +3,20 @@
 
 #include "runner/CommandRunner.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QtGlobal>
 
 struct CatalogRow;
+
+/// Why the entry at path (bytes, links followed) cannot be given to msgfmt, in the system's words ("No such
+/// file or directory") or naming what it is ("Is a named pipe, not a file"); empty for a regular file.
+QString UncheckableReason(const QByteArray& path);
+
+/// The same for an entry that would leave msgfmt waiting for good (a named pipe, a socket, a device); empty
+/// for anything else, which msgfmt itself can speak about.
+QString BlockingEntryReason(const QByteArray& path);
 
 /// Makes the row say that its file was not checked: the error icon, the status, the detail (empty when the
 /// status says it all) and no counts.

@@ -1,7 +1,9 @@
 #include "catalog/SingleFileCheck.h"
 
+#include "catalog/CheckOutcome.h"
 #include "catalog/MsgfmtCommand.h"
 #include "catalog/TextSink.h"
+#include "runner/LocalPath.h"
 #include "runner/UiHandover.h"
 
 SingleFileCheck::SingleFileCheck(TextSink* output, QObject* parent)
@@ -34,6 +36,11 @@ void SingleFileCheck::CheckSingleFile(const QString& text)
     m_beginningShown = false;
     if (text.isEmpty()) {
         m_output->AddLine(QStringLiteral("No file specified."));
+        return;
+    }
+    // msgfmt would wait on a named pipe for good; the page says what the entry is instead.
+    if (const QString reason = BlockingEntryReason(encodeLocalPath(text)); !reason.isEmpty()) {
+        m_output->AddLine(QStringLiteral("%1: %2").arg(text, reason));
         return;
     }
     FileRunner.CommandLine = msgfmtCommandLine(text);

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 class RecordingSink : public TextSink
@@ -114,6 +116,16 @@ TEST_F(SingleFileCheckTest, ABeginningShowsAtOnceAndItsWholeLineTakesItsPlace)
     writeTextFile(go, "");
     waitForEnd();
     EXPECT_EQ(sink.lines, QStringList({"3 translated messages.", "next"}));
+}
+
+TEST_F(SingleFileCheckTest, ANamedPipeIsNotGivenToMsgfmt)
+{
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath("pipe.po");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    check.CheckSingleFile(pipe);
+    EXPECT_EQ(sink.lines, QStringList({pipe + ": Is a named pipe, not a file"}));
+    EXPECT_EQ(check.FileRunner.Thread(), nullptr);
 }
 
 TEST_F(SingleFileCheckTest, AProgramThatCannotStartSaysSoInTheMemo)
