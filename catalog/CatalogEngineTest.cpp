@@ -230,9 +230,7 @@ TEST_F(CatalogEngineTest, AnErrorOfTheWatcherEndsTheReadBeforeAnyFileIsListed)
 
 TEST_F(CatalogEngineTest, ReadingAnotherFolderStopsTheRunningCheck)
 {
-    QTemporaryDir bin;
-    writeSlowMsgfmt(bin.path(), "30", "slow.po");
-    PathOverride path(bin.path());
+    const SlowMsgfmtOnPath slowMsgfmt("30", "slow.po");
     const QString first = folder("first");
     writePoFile(first + "/slow.po", 1, 0, 0);
     writePoFile(first + "/zz.po", 1, 0, 0);
@@ -355,9 +353,7 @@ TEST_F(CatalogEngineTest, RowsFollowFilesThatComeAndGo)
 
 TEST_F(CatalogEngineTest, AQueueKeepsItsOrderWhileFilesComeAndGo)
 {
-    QTemporaryDir bin;
-    writeSlowMsgfmt(bin.path(), "0.5", "c.po");
-    PathOverride path(bin.path());
+    const SlowMsgfmtOnPath slowMsgfmt("0.5", "c.po");
     const QString po = folder();
     for (const char* name : {"a.po", "c.po", "e.po"})
         writePoFile(po + "/" + name, 1, 0, 0);
@@ -394,9 +390,7 @@ TEST_F(CatalogEngineTest, AQueueKeepsItsOrderWhileFilesComeAndGo)
 
 TEST_F(CatalogEngineTest, TheShownFolderIsFollowedByItsPath)
 {
-    QTemporaryDir bin;
-    writeSlowMsgfmt(bin.path(), "0.5", "b.po");
-    PathOverride path(bin.path());
+    const SlowMsgfmtOnPath slowMsgfmt("0.5", "b.po");
     const QString po = folder();
     writePoFile(po + "/a.po", 1, 0, 0);
     writePoFile(po + "/b.po", 1, 0, 1);
@@ -435,9 +429,7 @@ TEST_F(CatalogEngineTest, TheShownFolderIsFollowedByItsPath)
 
 TEST_F(CatalogEngineTest, HoldsChangesDuringAQueueUntilItEnds)
 {
-    QTemporaryDir bin;
-    writeSlowMsgfmt(bin.path(), "0.3", ".po");
-    PathOverride path(bin.path());
+    const SlowMsgfmtOnPath slowMsgfmt("0.3", ".po");
     const QString po = folder();
     for (const char* name : {"a.po", "b.po", "c.po"})
         writePoFile(po + "/" + name, 1, 0, 0);
@@ -473,9 +465,7 @@ TEST_F(CatalogEngineTest, HoldsChangesDuringAQueueUntilItEnds)
 
 TEST_F(CatalogEngineTest, AMessageOfAnEarlierQueueNeitherStopsNorSkipsACheck)
 {
-    QTemporaryDir bin;
-    writeSlowMsgfmt(bin.path(), "0.5", "a.po");
-    PathOverride path(bin.path());
+    const SlowMsgfmtOnPath slowMsgfmt("0.5", "a.po");
     const QString po = folder();
     writePoFile(po + "/a.po", 1, 0, 0);
     writePoFile(po + "/b.po", 1, 0, 0);
@@ -535,9 +525,7 @@ TEST_F(CatalogEngineTest, EntriesMsgfmtCannotReadGiveErrorRowsAndTheQueueGoesOn)
 
 TEST_F(CatalogEngineTest, AFileRemovedDuringTheQueueSaysSo)
 {
-    QTemporaryDir bin;
-    writeSlowMsgfmt(bin.path(), "0.5", "a.po");
-    PathOverride path(bin.path());
+    const SlowMsgfmtOnPath slowMsgfmt("0.5", "a.po");
     const QString po = folder();
     writePoFile(po + "/a.po", 1, 0, 0);
     writePoFile(po + "/b.po", 1, 0, 0);

@@ -6,8 +6,11 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 /// Writes a PO file with the given numbers of translated, fuzzy and untranslated messages.
 inline void writePoFile(const QString& path, int translated, int fuzzy, int untranslated)
@@ -75,5 +78,20 @@ inline void writeSlowMsgfmt(const QString& folder, const QString& seconds, const
     writeTextFile(path, script.toUtf8());
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
+
+/// The slow msgfmt of writeSlowMsgfmt first on PATH while this lives.
+class SlowMsgfmtOnPath
+{
+public:
+    SlowMsgfmtOnPath(const QString& seconds, const QString& suffix)
+    {
+        writeSlowMsgfmt(m_bin.path(), seconds, suffix);
+        m_path.emplace(m_bin.path());
+    }
+
+private:
+    QTemporaryDir m_bin;
+    std::optional<PathOverride> m_path;
+};
 
 #endif // QUILLMARK_CATALOG_CATALOGTESTSUPPORT_H

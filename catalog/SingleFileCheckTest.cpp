@@ -81,9 +81,7 @@ TEST_F(SingleFileCheckTest, AnEmptyBoxOnlySaysSo)
 
 TEST_F(SingleFileCheckTest, ANewCheckStopsTheEarlierOneFirst)
 {
-    QTemporaryDir bin;
-    writeSlowMsgfmt(bin.path(), "30", "slow.po");
-    PathOverride path(bin.path());
+    const SlowMsgfmtOnPath slowMsgfmt("30", "slow.po");
     const QString slow = dir.filePath("slow.po");
     const QString good = dir.filePath("good.po");
     writePoFile(slow, 1, 0, 0);
