@@ -18,6 +18,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
 
@@ -372,16 +373,19 @@ void TListViewEx::fitCounts(int first, int last)
     if (!rows || first < 0)
         return;
     const QFontMetrics metrics(font());
-    for (int text = CatalogRow::TextTotal; text <= CatalogRow::TextUntranslated; ++text) {
+    // Total, Translated, Fuzzy and Untranslated, which follow each other in a row's texts.
+    std::array<int, CatalogRow::TextUntranslated - CatalogRow::TextTotal + 1> widest{};
+    // One copy of each row for all its counts: a read fills thousands of rows at once.
+    for (int row = first; row <= last && row < rows->rowCount(); ++row) {
+        const auto item = rows->index(row, 0).data(CatalogModel::RowRole).value<CatalogRow>();
+        for (std::size_t i = 0; i < widest.size(); ++i)
+            widest[i] = std::max(widest[i], metrics.horizontalAdvance(item.Texts.at(CatalogRow::TextTotal + i)));
+    }
+    for (std::size_t i = 0; i < widest.size(); ++i) {
         // Each text of a row lies in the column of the same index plus one: the caption comes first.
-        const int column = text + 1;
-        int widest = 0;
-        for (int row = first; row <= last && row < rows->rowCount(); ++row) {
-            const auto item = rows->index(row, 0).data(CatalogModel::RowRole).value<CatalogRow>();
-            widest = std::max(widest, metrics.horizontalAdvance(item.Texts.at(static_cast<std::size_t>(text))));
-        }
+        const int column = CatalogRow::TextTotal + static_cast<int>(i) + 1;
         // A count is drawn CountMargin left of its column's right edge; as much again keeps it off its neighbour.
-        const int needed = widest > 0 ? widest + 2 * CountMargin : 0;
+        const int needed = widest[i] > 0 ? widest[i] + 2 * CountMargin : 0;
         if (needed > FHeader->sectionMinimum(column))
             FHeader->setContentsMinimum(column, needed);
     }
