@@ -2,6 +2,7 @@
 
 #include "catalog/MsgfmtStats.h"
 #include "report/ReportVerdict.h"
+#include "shell/FolderEntries.h"
 #include "shell/ShellNotify.h"
 
 #include <QCoreApplication>
@@ -73,24 +74,7 @@ ReportSession::ReportSession(const ReportOptions& options, QObject* parent)
         m_notify = std::make_unique<TShellNotify>(nullptr);
         // Only the entries directly in the folder have rows; the rows follow them as they change, come and go.
         m_notify->setWatchChildren(false);
-        m_notify->setHandledEvents({snItemUpdated, snItemCreated, snItemDeleted, snItemRenamed, snFolderCreated,
-                                    snFolderDeleted, snFolderRenamed});
-        const TShellNotifyGeneralEvent created
-            = [this](TShellNotify*, PShellItem, const QString& Path, bool) { m_engine.NotifyItemCreated(Path); };
-        const TShellNotifyGeneralEvent deleted
-            = [this](TShellNotify*, PShellItem, const QString& Path, bool) { m_engine.NotifyItemDeleted(Path); };
-        const TShellNotifyRenameEvent renamed
-            = [this](TShellNotify*, PShellItem, const QString& oldPath, PShellItem, const QString& newPath, bool) {
-                  m_engine.NotifyItemRenamed(oldPath, newPath);
-              };
-        m_notify->OnItemUpdated
-            = [this](TShellNotify*, PShellItem, const QString& Path, bool) { m_engine.NotifyItemUpdated(Path); };
-        m_notify->OnItemCreated = created;
-        m_notify->OnFolderCreated = created;
-        m_notify->OnItemDeleted = deleted;
-        m_notify->OnFolderDeleted = deleted;
-        m_notify->OnItemRenamed = renamed;
-        m_notify->OnFolderRenamed = renamed;
+        followFolderEntries(*m_notify, m_engine);
         m_engine.OnRearmWatcher = [this](const QString& folder) { armWatcher(folder); };
     }
 }

@@ -4,6 +4,7 @@
 #include "catalog/SingleFileCheck.h"
 #include "resources/Images.h"
 #include "settings/Registry.h"
+#include "shell/FolderEntries.h"
 #include "shell/FolderTreePanel.h"
 #include "shell/ShellNotify.h"
 #include "shell/ShellTreeView.h"
@@ -257,32 +258,13 @@ void TFrmMain::bindEvents()
     connect(engine, &CatalogEngine::historyChanged, this, &TFrmMain::refreshHistory);
 
     Notify = named(new TShellNotify(this), "Notify");
-    // The rows follow the entries directly in the folder as they change, come and go.
-    Notify->setHandledEvents({snItemUpdated, snItemCreated, snItemDeleted, snItemRenamed, snFolderCreated,
-                              snFolderDeleted, snFolderRenamed});
+    followFolderEntries(*Notify, *engine);
     Notify->setRootFolder(QStringLiteral("sfDesktop"));
     Notify->setWatchChildren(false);
+    // A changed file goes through the window's own handler.
     Notify->OnItemUpdated = [this](TShellNotify* sender, PShellItem pidl, const QString& path, bool interrupt) {
         NotifyItemUpdated(sender, pidl, path, interrupt);
     };
-    const TShellNotifyGeneralEvent created
-        = [this](TShellNotify* sender, PShellItem pidl, const QString& path, bool interrupt) {
-              NotifyItemCreated(sender, pidl, path, interrupt);
-          };
-    const TShellNotifyGeneralEvent deleted
-        = [this](TShellNotify* sender, PShellItem pidl, const QString& path, bool interrupt) {
-              NotifyItemDeleted(sender, pidl, path, interrupt);
-          };
-    Notify->OnItemCreated = created;
-    Notify->OnFolderCreated = created;
-    Notify->OnItemDeleted = deleted;
-    Notify->OnFolderDeleted = deleted;
-    const TShellNotifyRenameEvent renamed = [this](TShellNotify* sender, PShellItem oldPidl, const QString& oldPath,
-                                                   PShellItem newPidl, const QString& newPath, bool interrupt) {
-        NotifyItemRenamed(sender, oldPidl, oldPath, newPidl, newPath, interrupt);
-    };
-    Notify->OnItemRenamed = renamed;
-    Notify->OnFolderRenamed = renamed;
     Notify->setErrorHandler(
         [this](TShellNotify*, std::exception_ptr error) { showApplicationError(messageParent(), error); });
     // The catalog and the single-file check do the work; the window's handlers hand it to them.
@@ -551,22 +533,6 @@ void TFrmMain::FileRunnerNewLine(TCommandRunner* Sender, const QByteArray& NewLi
 void TFrmMain::NotifyItemUpdated(TShellNotify*, PShellItem, const QString& Path, bool)
 {
     FEngine->NotifyItemUpdated(Path);
-}
-
-void TFrmMain::NotifyItemCreated(TShellNotify*, PShellItem, const QString& Path, bool)
-{
-    FEngine->NotifyItemCreated(Path);
-}
-
-void TFrmMain::NotifyItemDeleted(TShellNotify*, PShellItem, const QString& Path, bool)
-{
-    FEngine->NotifyItemDeleted(Path);
-}
-
-void TFrmMain::NotifyItemRenamed(TShellNotify*, PShellItem, const QString& OldPath, PShellItem, const QString& NewPath,
-                                 bool)
-{
-    FEngine->NotifyItemRenamed(OldPath, NewPath);
 }
 
 void TFrmMain::ReadFolder()

@@ -144,11 +144,6 @@ public:
     void FileRunnerNewLine(TCommandRunner* Sender, const QByteArray& NewLine, TOutputType OutputType);
     /// The watcher's item-updated handler: checks that file's row again.
     void NotifyItemUpdated(TShellNotify* Sender, PShellItem PIDL, const QString& Path, bool IsInterrupt);
-    /// Entries that come into the folder, leave it or change their names: the rows follow them.
-    void NotifyItemCreated(TShellNotify* Sender, PShellItem PIDL, const QString& Path, bool IsInterrupt);
-    void NotifyItemDeleted(TShellNotify* Sender, PShellItem PIDL, const QString& Path, bool IsInterrupt);
-    void NotifyItemRenamed(TShellNotify* Sender, PShellItem OldPIDL, const QString& OldPath, PShellItem NewPIDL,
-                           const QString& NewPath, bool IsInterrupt);
 
     /// The folder read of the catalog page, from EdtDir's text as typed.
     void ReadFolder();
