@@ -50,6 +50,9 @@ public:
     QByteArray FLastLine;
     /// Seconds a catalog check may run before its msgfmt is ended and its row says so; 0 or less: no limit.
     int CheckTimeLimit = 60;
+    /// Checks that run at once; taken when a queue or a re-check starts on an idle engine. Less than 1 counts
+    /// as 1.
+    int Jobs = 1;
     /// The yellow threshold that evaluations use.
     qint32 FYellowNum = 1;
     qint32 FYellowDen = 2;
