@@ -64,15 +64,7 @@ CatalogEngine::CatalogEngine(QObject* parent)
     // writes for a summary or an error (its longest holds a path).
     ListRunner.KeptLines = 1;
     ListRunner.MaxLineLength = MaxCheckLineLength;
-    ListRunner.OnNewLine = [this](TCommandRunner* sender, const QByteArray& line, TOutputType type) {
-        ListRunnerNewLine(sender, line, type);
-    };
-    ListRunner.OnTerminated = [this](TCommandRunner* sender) { ListRunnerTerminated(sender); };
-    ListRunner.OnStartError
-        = [this](TCommandRunner* sender, const QString& message) { ListRunnerStartError(sender, message); };
-    m_checkTimer = new QTimer(this);
-    m_checkTimer->setSingleShot(true);
-    connect(m_checkTimer, &QTimer::timeout, this, &CatalogEngine::checkTimedOut);
+    addSlot(&ListRunner, &FLastLine);
 }
 
 CatalogEngine::~CatalogEngine()
@@ -80,9 +72,79 @@ CatalogEngine::~CatalogEngine()
     StopChecks();
 }
 
+CatalogEngine::CheckSlot& CatalogEngine::addSlot(TCommandRunner* runner, QByteArray* lastLine)
+{
+    auto slot = std::make_unique<CheckSlot>();
+    if (!runner) {
+        slot->OwnRunner = std::make_unique<TCommandRunner>();
+        runner = slot->OwnRunner.get();
+        // The same command in the same environment as ListRunner's, whichever runner a row gets.
+        runner->Environment = ListRunner.Environment;
+        runner->KeptLines = ListRunner.KeptLines;
+        runner->MaxLineLength = ListRunner.MaxLineLength;
+        lastLine = &slot->OwnLine;
+    }
+    slot->Runner = runner;
+    slot->LastLine = lastLine;
+    runner->OnNewLine = [this](TCommandRunner* sender, const QByteArray& line, TOutputType type) {
+        ListRunnerNewLine(sender, line, type);
+    };
+    runner->OnTerminated = [this](TCommandRunner* sender) { ListRunnerTerminated(sender); };
+    runner->OnStartError
+        = [this](TCommandRunner* sender, const QString& message) { ListRunnerStartError(sender, message); };
+    slot->Timer = new QTimer(this);
+    slot->Timer->setSingleShot(true);
+    CheckSlot* raw = slot.get();
+    connect(slot->Timer, &QTimer::timeout, this, [this, raw] { checkTimedOut(*raw); });
+    m_slots.push_back(std::move(slot));
+    return *raw;
+}
+
+void CatalogEngine::ensureSlots()
+{
+    const std::size_t wanted = static_cast<std::size_t>(std::max(1, Jobs));
+    if (m_slots.size() == wanted || RunningChecks() > 0)
+        return;
+    while (m_slots.size() > wanted) {
+        // Its reader has finished: the runner's end waits for nothing.
+        delete m_slots.back()->Timer;
+        m_slots.pop_back();
+    }
+    while (m_slots.size() < wanted)
+        addSlot(nullptr, nullptr);
+}
+
+CatalogEngine::CheckSlot* CatalogEngine::slotOf(const TCommandRunner* runner) const
+{
+    for (const auto& slot : m_slots)
+        if (slot->Runner == runner)
+            return slot.get();
+    return nullptr;
+}
+
+CatalogEngine::CheckSlot* CatalogEngine::freeSlot() const
+{
+    for (const auto& slot : m_slots)
+        if (!slot->Running)
+            return slot.get();
+    return nullptr;
+}
+
+int CatalogEngine::RunningChecks() const
+{
+    return static_cast<int>(
+        std::count_if(m_slots.cbegin(), m_slots.cend(), [](const auto& slot) { return slot->Running; }));
+}
+
+bool CatalogEngine::rowRunning(int index) const
+{
+    return std::any_of(m_slots.cbegin(), m_slots.cend(),
+                       [index](const auto& slot) { return slot->Running && slot->Runner->Tag == index; });
+}
+
 bool CatalogEngine::isBusy() const
 {
-    return m_checkRunning || m_queueRunning || m_checkNextPosted;
+    return m_queueRunning || m_checkNextPosted || RunningChecks() > 0;
 }
 
 void CatalogEngine::ReadFolder(const QString& text)
@@ -134,42 +196,62 @@ void CatalogEngine::startQueueOver(const QList<QByteArray>& names)
         emit queueFinished();
         return;
     }
-    FQueueIndex = 0;
+    ensureSlots();
+    setQueueNext(0);
     FCheckedCount = 0;
     m_queueRunning = true;
     CheckCurrentRow();
 }
 
+void CatalogEngine::setQueueNext(int next)
+{
+    m_queueNext = next;
+    FQueueIndex = std::max(0, next - 1);
+}
+
 void CatalogEngine::CheckCurrentRow()
 {
     setProgressVisible(true);
-    startCheck(FQueueIndex);
+    const quint64 generation = m_generation;
+    // A check that ends at once (an entry msgfmt is not given) posts the message that goes on, so that a
+    // folder of such entries never keeps the event loop waiting; it may also end the queue.
+    while (m_queueRunning && m_generation == generation && !m_checkNextPosted && m_queueNext < m_rows.count()) {
+        CheckSlot* slot = freeSlot();
+        if (!slot)
+            break;
+        const int row = m_queueNext;
+        setQueueNext(row + 1);
+        startCheck(*slot, row);
+    }
 }
 
-void CatalogEngine::startCheck(int row)
+void CatalogEngine::startCheck(CheckSlot& slot, int row)
 {
-    FLastLine.clear();
-    m_timedOut = false;
-    ListRunner.Tag = row;
-    m_checkRunning = true;
+    // Another run on a busy runner would stop the check it runs and hand its end to the wrong row.
+    if (slot.Running)
+        qFatal("CatalogEngine: a check was started on a runner whose check runs");
+    slot.LastLine->clear();
+    slot.TimedOut = false;
+    slot.Runner->Tag = row;
+    slot.Running = true;
     const QString reason = UncheckableReason(encodeLocalPath(FFolder) + m_rows.row(row).Name);
     if (!reason.isEmpty()) {
-        finishCheck([&](CatalogRow& r) { SetErrorRow(r, reason); });
+        finishCheck(slot, [&](CatalogRow& r) { SetErrorRow(r, reason); });
         return;
     }
-    ListRunner.CommandLine = commandLineOf(row);
-    ListRunner.Execute();
+    slot.Runner->CommandLine = commandLineOf(row);
+    slot.Runner->Execute();
     if (CheckTimeLimit > 0)
-        m_checkTimer->start(std::chrono::seconds(CheckTimeLimit));
+        slot.Timer->start(std::chrono::seconds(CheckTimeLimit));
 }
 
-void CatalogEngine::checkTimedOut()
+void CatalogEngine::checkTimedOut(CheckSlot& slot)
 {
-    if (!m_checkRunning)
+    if (!slot.Running)
         return;
-    m_timedOut = true;
+    slot.TimedOut = true;
     // The end event of the stopped check runs inside the stop and finds the mark.
-    ListRunner.Stop();
+    slot.Runner->Stop();
 }
 
 void CatalogEngine::StopChecks()
@@ -179,13 +261,18 @@ void CatalogEngine::StopChecks()
     ++m_generation;
     m_checkNextPosted = false;
     m_queueRunning = false;
-    m_queueRowRemoved = false;
     m_heldRechecks.clear();
+    // Every child is told to end before the first is waited for, so that the waits overlap.
+    for (const auto& slot : m_slots)
+        if (TRunnerThread* thread = slot->Runner->Thread())
+            thread->Terminate();
     // The end event of a check stopped here runs inside the stop and, seeing the idle sentinel, only hides
     // the progress panel.
-    ListRunner.Stop();
-    m_checkRunning = false;
-    m_checkTimer->stop();
+    for (const auto& slot : m_slots) {
+        slot->Runner->Stop();
+        slot->Running = false;
+        slot->Timer->stop();
+    }
     // A check that had ended with its next one still to start left the panel up, and no end comes now.
     hideProgressWhenIdle();
 }
@@ -237,12 +324,17 @@ void CatalogEngine::NotifyItemCreated(const QString& Path)
     const int row = m_rows.insertRow(name);
     // The queue's own rows keep their places; one that the queue has passed is checked by itself.
     const bool behindQueue = m_queueRunning && !queueWillReach(row);
-    if (m_queueRunning && (queueRowRunning() ? row <= FQueueIndex : row < FQueueIndex))
-        ++FQueueIndex;
-    if (m_checkRunning && ListRunner.Tag >= row)
-        ++ListRunner.Tag;
-    if (m_queueRunning && !behindQueue)
+    if (behindQueue)
+        setQueueNext(m_queueNext + 1);
+    for (const auto& slot : m_slots)
+        if (slot->Running && slot->Runner->Tag >= row)
+            ++slot->Runner->Tag;
+    if (m_queueRunning && !behindQueue) {
+        // The queue had started its last row, and a runner is free for this one.
+        if (!m_checkNextPosted && freeSlot())
+            postCheckNext();
         return;
+    }
     recheckRow(row);
 }
 
@@ -256,24 +348,22 @@ void CatalogEngine::NotifyItemDeleted(const QString& Path)
     const int row = m_rows.findName(name);
     if (row < 0)
         return;
-    if (m_queueRunning) {
-        if (row < FQueueIndex)
-            --FQueueIndex;
-        else if (row == FQueueIndex && queueRowRunning())
-            m_queueRowRemoved = true;
-    }
-    if (m_checkRunning) {
-        // The running check's end then belongs to no row.
-        if (ListRunner.Tag == row)
-            ListRunner.Tag = -1;
-        else if (ListRunner.Tag > row)
-            --ListRunner.Tag;
+    if (m_queueRunning && row < m_queueNext)
+        setQueueNext(m_queueNext - 1);
+    for (const auto& slot : m_slots) {
+        if (!slot->Running)
+            continue;
+        // A check of the row that went then belongs to no row.
+        if (slot->Runner->Tag == row)
+            slot->Runner->Tag = -1;
+        else if (slot->Runner->Tag > row)
+            --slot->Runner->Tag;
     }
     const CatalogRow removed = m_rows.row(row);
     m_rows.removeRow(row);
     emit rowRemoved(removed);
     // The queue was about to start the row that went, and it was the last one.
-    if (m_queueRunning && !m_checkRunning && FQueueIndex >= m_rows.count()) {
+    if (m_queueRunning && m_queueNext >= m_rows.count() && RunningChecks() == 0) {
         m_checkNextPosted = false;
         finishQueue();
     }
@@ -311,74 +401,101 @@ void CatalogEngine::recheckRow(int row)
 {
     if (queueWillReach(row))
         return;
-    if (isBusy()) {
+    if (!isBusy())
+        ensureSlots();
+    CheckSlot* slot = freeSlot();
+    // Held ones go first, and a row is never checked twice at once.
+    if (m_queueRunning || m_checkNextPosted || !slot || rowRunning(row)) {
         const QByteArray& name = m_rows.row(row).Name;
         if (!m_heldRechecks.contains(name))
             m_heldRechecks.append(name);
         return;
     }
-    startRecheck(row);
-}
-
-bool CatalogEngine::queueRowRunning() const
-{
-    return m_queueRunning && m_checkRunning && FQueueIndex >= 0 && !m_queueRowRemoved;
+    startRecheck(*slot, row);
 }
 
 bool CatalogEngine::queueWillReach(int index) const
 {
-    return m_queueRunning && index >= (queueRowRunning() ? FQueueIndex + 1 : FQueueIndex);
+    return m_queueRunning && index >= m_queueNext;
 }
 
-void CatalogEngine::startRecheck(int row)
+void CatalogEngine::startRecheck(CheckSlot& slot, int row)
 {
     FQueueIndex = QueueRecheck;
-    startCheck(row);
+    startCheck(slot, row);
 }
 
-void CatalogEngine::ListRunnerNewLine(TCommandRunner*, const QByteArray& NewLine, TOutputType OutputType)
+void CatalogEngine::startHeldRechecks()
+{
+    // As in the queue, a check that ends at once leaves the rest to the message it posts.
+    for (int held = 0; held < m_heldRechecks.size() && !m_checkNextPosted;) {
+        CheckSlot* slot = freeSlot();
+        if (!slot)
+            return;
+        const int row = m_rows.findName(m_heldRechecks.at(held));
+        if (row >= 0 && rowRunning(row)) {
+            ++held;
+            continue;
+        }
+        m_heldRechecks.removeAt(held);
+        if (row >= 0)
+            startRecheck(*slot, row);
+    }
+}
+
+void CatalogEngine::ListRunnerNewLine(TCommandRunner* Sender, const QByteArray& NewLine, TOutputType OutputType)
 {
     // A beginning is followed by its whole line.
-    if (OutputType == otEntireLine)
-        FLastLine = rememberLine(FLastLine, NewLine);
+    if (OutputType != otEntireLine)
+        return;
+    if (CheckSlot* slot = slotOf(Sender))
+        *slot->LastLine = rememberLine(*slot->LastLine, NewLine);
 }
 
-void CatalogEngine::ListRunnerTerminated(TCommandRunner*)
+void CatalogEngine::ListRunnerTerminated(TCommandRunner* Sender)
 {
     // The decision runs on the UI thread, so it can never overlap a read's switch to the idle sentinel.
-    UiHandover::instance().call([this] {
-        const TChildExit exit = ListRunner.ExitStatus();
-        if (m_timedOut) {
+    UiHandover::instance().call([this, Sender] {
+        CheckSlot* slot = slotOf(Sender);
+        if (!slot)
+            return;
+        const TChildExit exit = slot->Runner->ExitStatus();
+        if (slot->TimedOut) {
             const QString detail
                 = QStringLiteral("msgfmt was stopped: it had not finished after %1 s").arg(CheckTimeLimit);
-            finishCheck([&](CatalogRow& row) {
+            finishCheck(*slot, [&](CatalogRow& row) {
                 SetErrorRow(row, QStringLiteral("Timed out after %1 s").arg(CheckTimeLimit), detail);
             });
             return;
         }
-        finishCheck([&](CatalogRow& row) { EvaluateCheckEnd(row, FLastLine, exit, FYellowNum, FYellowDen); });
+        finishCheck(*slot,
+                    [&](CatalogRow& row) { EvaluateCheckEnd(row, *slot->LastLine, exit, FYellowNum, FYellowDen); });
     });
 }
 
-void CatalogEngine::ListRunnerStartError(TCommandRunner*, const QString& Message)
+void CatalogEngine::ListRunnerStartError(TCommandRunner* Sender, const QString& Message)
 {
-    UiHandover::instance().call([this, &Message] {
-        const int errorNumber = ListRunner.Thread() ? ListRunner.Thread()->StartErrorNumber() : 0;
-        const QString detail = msgfmtStartErrorDetail(ListRunner.CommandLine, errorNumber, Message);
-        finishCheck([&](CatalogRow& row) { SetErrorRow(row, msgfmtStartErrorStatus(), detail); });
+    UiHandover::instance().call([this, Sender, &Message] {
+        CheckSlot* slot = slotOf(Sender);
+        if (!slot)
+            return;
+        const TRunnerThread* thread = slot->Runner->Thread();
+        const int errorNumber = thread ? thread->StartErrorNumber() : 0;
+        const QString detail = msgfmtStartErrorDetail(slot->Runner->CommandLine, errorNumber, Message);
+        finishCheck(*slot, [&](CatalogRow& row) { SetErrorRow(row, msgfmtStartErrorStatus(), detail); });
     });
 }
 
-void CatalogEngine::finishCheck(const std::function<void(CatalogRow&)>& evaluate)
+void CatalogEngine::finishCheck(CheckSlot& slot, const std::function<void(CatalogRow&)>& evaluate)
 {
-    m_checkRunning = false;
-    m_checkTimer->stop();
+    slot.Running = false;
+    slot.Timer->stop();
     if (FQueueIndex == QueueIdle) {
         setProgressVisible(false);
         return;
     }
     ++FCheckedCount;
-    const int index = ListRunner.Tag;
+    const int index = slot.Runner->Tag;
     if (index >= 0 && index < m_rows.count()) {
         CatalogRow row = m_rows.row(index);
         evaluate(row);
@@ -391,15 +508,19 @@ void CatalogEngine::finishCheck(const std::function<void(CatalogRow&)>& evaluate
             postCheckNext();
         return;
     }
-    // When the row that was checked has left the list, FQueueIndex already names the next one.
-    const int next = std::exchange(m_queueRowRemoved, false) ? FQueueIndex : FQueueIndex + 1;
-    if (next < m_rows.count()) {
-        FQueueIndex = next;
+    if (m_queueNext < m_rows.count() || RunningChecks() > 0) {
         setProgressPosition(static_cast<int>(std::min<qint64>(100, qint64{FCheckedCount} * 100 / m_rows.count())));
-        postCheckNext();
+        if (m_queueNext < m_rows.count())
+            postCheckNext();
         return;
     }
     finishQueue();
+}
+
+void CatalogEngine::finishQueueWhenDone()
+{
+    if (m_queueRunning && !m_checkNextPosted && m_queueNext >= m_rows.count() && RunningChecks() == 0)
+        finishQueue();
 }
 
 void CatalogEngine::finishQueue()
@@ -414,6 +535,9 @@ void CatalogEngine::finishQueue()
 
 void CatalogEngine::postCheckNext()
 {
+    // One message starts checks on every runner that is free by then.
+    if (m_checkNextPosted)
+        return;
     m_checkNextPosted = true;
     QCoreApplication::postEvent(this, new CheckNextEvent(m_generation));
 }
@@ -423,20 +547,16 @@ void CatalogEngine::CheckNext(quint64 generation)
     if (generation != m_generation || !m_checkNextPosted)
         return;
     m_checkNextPosted = false;
-    // The reader whose check has just ended.
-    if (ListRunner.Thread())
-        ListRunner.Stop();
+    // The readers whose checks have ended.
+    for (const auto& slot : m_slots)
+        if (!slot->Running && slot->Runner->Thread())
+            slot->Runner->Stop();
     if (m_queueRunning) {
         CheckCurrentRow();
+        finishQueueWhenDone();
         return;
     }
-    while (!m_heldRechecks.isEmpty()) {
-        const int row = m_rows.findName(m_heldRechecks.takeFirst());
-        if (row >= 0) {
-            startRecheck(row);
-            return;
-        }
-    }
+    startHeldRechecks();
     hideProgressWhenIdle();
 }
 

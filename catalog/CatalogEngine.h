@@ -11,14 +11,17 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
-/// Reads a folder into the catalog's rows and checks them one after another with msgfmt on ListRunner, then
-/// checks single rows again when the watcher reports their files changed. Everything here belongs to the UI
-/// thread except ListRunnerNewLine, which the reader thread calls; the runner's end events hand their work
-/// to the UI thread.
+/// Reads a folder into the catalog's rows and checks them with msgfmt, up to Jobs at once, then checks single
+/// rows again when the watcher reports their files changed. Everything here belongs to the UI thread except
+/// ListRunnerNewLine, which the reader threads call; the runners' end events hand their work to the UI thread.
 ///
-/// One check runs at a time. A changed file reported while a queue or another check is going is held back
-/// and checked once they are done, unless the queue has still to reach its row. An entry that is not a
+/// Each check has a runner of its own (ListRunner is the first), and a runner runs one check at a time. The
+/// queue starts its checks in row order and a row's result never depends on how many run at once. A changed
+/// file reported while a queue runs, while its own row is being checked, or while every runner is busy is held
+/// back and checked once that is over, unless the queue has still to reach its row. An entry that is not a
 /// regular file is never given to msgfmt (a named pipe would block it for good), and a check that outlasts
 /// CheckTimeLimit is stopped: both give an error row and the queue goes on.
 class CatalogEngine : public QObject
@@ -41,12 +44,13 @@ public:
 
     /// The shown folder, ending in "/"; set by each read of a folder that exists.
     QString FFolder;
-    /// QueueIdle, QueueRecheck, or the index of the row whose queue check runs or ran last.
+    /// QueueIdle, QueueRecheck, or the index of the row whose queue check the queue started last.
     int FQueueIndex = 0;
     /// Check ends handled since the last read that found files.
     int FCheckedCount = 0;
-    /// The remembered line of the current check: its last non-empty line, except that an error line is
-    /// only replaced by another error line. Written by the reader thread while a check runs.
+    /// The remembered line of ListRunner's check: its last non-empty line, except that an error line is only
+    /// replaced by another error line. Written by the reader thread while the check runs. The other runners'
+    /// checks keep theirs alike.
     QByteArray FLastLine;
     /// Seconds a catalog check may run before its msgfmt is ended and its row says so; 0 or less: no limit.
     int CheckTimeLimit = 60;
@@ -76,6 +80,8 @@ public:
     int ProgressPosition() const { return m_progressPosition; }
     /// A queue or a re-check runs, or one is about to start.
     bool isBusy() const;
+    /// Checks running now.
+    int RunningChecks() const;
 
     /// Reads the folder named by text: stops any check, rebuilds the rows and starts the queue at row 0.
     /// A folder that does not exist only empties the list. A text starting with "~/" names a folder below the
@@ -83,9 +89,9 @@ public:
     void ReadFolder(const QString& text);
     /// The last read found its folder: the rows are that folder's.
     bool FolderShown() const { return m_folderShown; }
-    /// Starts the check of the row at FQueueIndex.
+    /// Starts the queue's checks of the next rows, one on each runner that is free.
     void CheckCurrentRow();
-    /// Stops the running check, if any, leaving the rows as they are; the engine is then idle.
+    /// Stops every running check, leaving the rows as they are; the engine is then idle.
     void StopChecks();
     /// The watcher's item-updated handler: checks the row of that file again.
     void NotifyItemUpdated(const QString& Path);
@@ -98,12 +104,13 @@ public:
     void NotifyItemDeleted(const QString& Path);
     void NotifyItemRenamed(const QString& OldPath, const QString& NewPath);
 
-    /// ListRunner's handlers.
+    /// The handlers of ListRunner and the other runners; Sender tells whose check it is.
     void ListRunnerNewLine(TCommandRunner* Sender, const QByteArray& NewLine, TOutputType OutputType);
     void ListRunnerTerminated(TCommandRunner* Sender);
     void ListRunnerStartError(TCommandRunner* Sender, const QString& Message);
 
-    /// The handler of WM_CHECKNEXT; a message of an earlier queue (another generation) is ignored.
+    /// The handler of WM_CHECKNEXT, which starts checks on the runners that are free; a message of an earlier
+    /// queue (another generation) is ignored.
     void CheckNext(quint64 generation);
     quint64 QueueGeneration() const { return m_generation; }
 
@@ -131,16 +138,41 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    void finishCheck(const std::function<void(CatalogRow&)>& evaluate);
-    void startRecheck(int row);
-    /// Checks the row by itself now, or once the running check is done; nothing when the queue will reach it.
+    /// One runner and the check it runs.
+    struct CheckSlot
+    {
+        TCommandRunner* Runner = nullptr;
+        /// ListRunner's slot keeps its line in FLastLine, the others in OwnLine.
+        QByteArray* LastLine = nullptr;
+        QByteArray OwnLine;
+        /// Ends a check that runs longer than CheckTimeLimit.
+        QTimer* Timer = nullptr;
+        /// A check has been started and its end not yet handled.
+        bool Running = false;
+        /// The running check was stopped by its time limit.
+        bool TimedOut = false;
+        std::unique_ptr<TCommandRunner> OwnRunner;
+    };
+
+    /// Makes the runners Jobs in number; only while no check runs.
+    void ensureSlots();
+    CheckSlot& addSlot(TCommandRunner* runner, QByteArray* lastLine);
+    CheckSlot* slotOf(const TCommandRunner* runner) const;
+    CheckSlot* freeSlot() const;
+    /// A check of the row at index runs now.
+    bool rowRunning(int index) const;
+    void finishCheck(CheckSlot& slot, const std::function<void(CatalogRow&)>& evaluate);
+    void startRecheck(CheckSlot& slot, int row);
+    /// Checks the row by itself now, or once the running checks allow; nothing when the queue will reach it.
     void recheckRow(int row);
+    /// Starts held re-checks on the free runners, each once its row's running check is over.
+    void startHeldRechecks();
     /// The queue still has to start the check of the row at index.
     bool queueWillReach(int index) const;
-    /// The queue's check of the row at FQueueIndex runs, so that FQueueIndex names that row rather than the
-    /// place of the next one.
-    bool queueRowRunning() const;
+    void setQueueNext(int next);
     void finishQueue();
+    /// The queue has started every row and none of its checks runs any more.
+    void finishQueueWhenDone();
     /// The shown folder is at its path (the watcher's form of it: absolute, cleaned).
     bool isShownFolder(const QString& Path) const;
     void folderGone();
@@ -150,8 +182,8 @@ private:
     QString commandLineOf(int row) const;
     /// Starts msgfmt on the row's file, or ends the check at once with an error row when the entry is not
     /// a regular file that exists.
-    void startCheck(int row);
-    void checkTimedOut();
+    void startCheck(CheckSlot& slot, int row);
+    void checkTimedOut(CheckSlot& slot);
     void postCheckNext();
     void setProgressVisible(bool visible);
     /// The panel shows only while a check runs or is about to: an idle engine never has it shown.
@@ -163,23 +195,20 @@ private:
     int m_progressPosition = 0;
     /// Counts reads; a WM_CHECKNEXT carries the count of its read.
     quint64 m_generation = 0;
-    /// A check has been started and its end not yet handled.
-    bool m_checkRunning = false;
+    /// The runners, ListRunner's first. Changed only while no check runs, so the reader threads may look
+    /// their runner up in it.
+    std::vector<std::unique_ptr<CheckSlot>> m_slots;
     /// The queue of the last read has rows left to check.
     bool m_queueRunning = false;
+    /// The index of the row the queue starts next.
+    int m_queueNext = 0;
     bool m_checkNextPosted = false;
     /// The rows are those of FFolder: the last read found its folder and got past the watcher and the tree.
     bool m_folderShown = false;
     /// FFolder as the watcher names it, to tell the folder's own comings and goings from its entries'.
     QString m_folderPath;
-    /// The row of the queue's running check left the list: FQueueIndex already names the next row.
-    bool m_queueRowRemoved = false;
-    /// Names of rows whose files changed while the runner was busy, in the order they were reported.
+    /// Names of rows whose files changed while they could not be checked, in the order they were reported.
     QList<QByteArray> m_heldRechecks;
-    /// Ends a check that runs longer than CheckTimeLimit.
-    QTimer* m_checkTimer = nullptr;
-    /// The running check was stopped by its time limit.
-    bool m_timedOut = false;
 };
 
 #endif // QUILLMARK_CATALOG_CATALOGENGINE_H

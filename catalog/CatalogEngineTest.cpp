@@ -11,11 +11,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <utility>
 
 #include <cstdio>
@@ -26,6 +29,22 @@
 namespace {
 
 using Evaluation = std::pair<int, bool>;
+
+/// The children of this process now, -1 when the kernel does not say.
+int childProcesses()
+{
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    int count = 0;
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(tasks.filePath(task + QStringLiteral("/children")));
+        if (!children.open(QIODevice::ReadOnly))
+            return -1;
+        const QList<QByteArray> pids = children.readAll().split(' ');
+        count += static_cast<int>(
+            std::count_if(pids.cbegin(), pids.cend(), [](const QByteArray& pid) { return !pid.trimmed().isEmpty(); }));
+    }
+    return count;
+}
 
 class CatalogEngineTest : public ::testing::Test
 {
@@ -463,6 +482,36 @@ TEST_F(CatalogEngineTest, HoldsChangesDuringAQueueUntilItEnds)
     EXPECT_EQ(evaluations, QList<Evaluation>({{1, true}, {2, true}, {1, true}}));
 }
 
+TEST_F(CatalogEngineTest, RunsJobsChecksAtOnceFromTheFirstRowsAndHoldsChangesToThoseRunning)
+{
+    const SlowMsgfmtOnPath slowMsgfmt("0.3", ".po");
+    const QString po = folder();
+    for (const char* name : {"a.po", "b.po", "c.po", "d.po", "e.po"})
+        writePoFile(po + "/" + name, 1, 0, 0);
+
+    engine.Jobs = 2;
+    engine.ReadFolder(po);
+    EXPECT_EQ(engine.RunningChecks(), 2);
+    EXPECT_EQ(engine.ListRunner.Tag, 0);
+    EXPECT_EQ(engine.FQueueIndex, 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return childProcesses() == 2; }, 10000)) << childProcesses();
+    // b.po is being checked: its change is held; e.po is still ahead, so the queue reads it anyway.
+    writePoFile(po + "/b.po", 1, 0, 1);
+    writePoFile(po + "/e.po", 1, 0, 3);
+    engine.NotifyItemUpdated(po + "/b.po");
+    engine.NotifyItemUpdated(po + "/e.po");
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 1; }, 20000));
+    waitIdle();
+    ASSERT_EQ(evaluations.size(), 6);
+    EXPECT_EQ(evaluations.last(), Evaluation(1, true));
+    EXPECT_EQ(positions, QList<int>({20, 40, 60, 80, 0}));
+    EXPECT_EQ(visibility, QList<bool>({true, false}));
+    EXPECT_EQ(engine.Rows().row(1).Texts[CatalogRow::TextStatus], "50%");
+    EXPECT_EQ(engine.Rows().row(4).Texts[CatalogRow::TextStatus], "25%");
+    EXPECT_EQ(childProcesses(), 0);
+}
+
 TEST_F(CatalogEngineTest, AMessageOfAnEarlierQueueNeitherStopsNorSkipsACheck)
 {
     const SlowMsgfmtOnPath slowMsgfmt("0.5", "a.po");
@@ -706,10 +755,15 @@ TEST_F(CatalogEngineTest, GivesTheCorpusRowsWhateverTheUsersLanguage)
     const QByteArray lang = qgetenv("LANG");
     qputenv("LANGUAGE", "de");
     qputenv("LANG", "de_DE.UTF-8");
-    expectCorpusRows(engine, QStringLiteral(QUILLMARK_CORPUS "/thunar"),
-                     QStringLiteral(QUILLMARK_CORPUS "/thunar.expected.tsv"));
-    expectCorpusRows(engine, QStringLiteral(QUILLMARK_CORPUS "/thunar/broken"),
-                     QStringLiteral(QUILLMARK_CORPUS "/thunar-broken.expected.tsv"));
+    // Nor how many checks run at once.
+    for (const int jobs : {1, 4}) {
+        SCOPED_TRACE(jobs);
+        engine.Jobs = jobs;
+        expectCorpusRows(engine, QStringLiteral(QUILLMARK_CORPUS "/thunar"),
+                         QStringLiteral(QUILLMARK_CORPUS "/thunar.expected.tsv"));
+        expectCorpusRows(engine, QStringLiteral(QUILLMARK_CORPUS "/thunar/broken"),
+                         QStringLiteral(QUILLMARK_CORPUS "/thunar-broken.expected.tsv"));
+    }
     qputenv("LANGUAGE", language);
     qputenv("LANG", lang);
 }
@@ -742,8 +796,10 @@ TEST_F(CatalogEngineTest, AReadThatFindsNothingBetweenACheckAndTheNextHidesThePr
     }
 }
 
-/// Reads and re-checks started at random moments while checks end. Whatever came before, the last read's
-/// queue must check each of its rows exactly once, in order, and the changes held meanwhile after it.
+/// Reads, stops, re-checks and closes at random moments while checks end, with one, two and four checks at once.
+/// Whatever came before, no result lands on a row of a later read, a runner never runs two checks, an idle
+/// engine has no child left and its panel hidden, and the last read's queue checks each row once, with the
+/// changes held meanwhile after it.
 TEST_F(CatalogEngineTest, StressReadsAndChangesAtRandomMoments)
 {
     const int cycles = qEnvironmentVariableIntValue("QUILLMARK_STRESS_CYCLES") > 0
@@ -755,66 +811,114 @@ TEST_F(CatalogEngineTest, StressReadsAndChangesAtRandomMoments)
         writePoFile(one + QStringLiteral("/f%1.po").arg(i), i + 1, 0, 1);
         writePoFile(two + QStringLiteral("/g%1.po").arg(i), 1, 0, i);
     }
-    QRandomGenerator random(20261208);
-    quint64 generation = 0;
-    QList<Evaluation> current;
-    QObject::connect(&engine, &CatalogEngine::rowEvaluated, [&](int index, bool recheck) {
-        if (engine.QueueGeneration() != generation)
-            ADD_FAILURE() << "a row was evaluated for an earlier read";
-        current.append({index, recheck});
-    });
     const QString empty = folder("empty");
     const QString missing = m_dir.filePath("missing");
-    const auto idleMeansHidden = [&](int cycle, const char* when) {
-        if (!engine.isBusy() && engine.ProgressVisible())
-            ADD_FAILURE() << "cycle " << cycle << ", " << when << ": idle with the progress panel shown";
-    };
-    for (int cycle = 0; cycle < cycles; ++cycle) {
-        switch (random.bounded(5)) {
-        case 0:
-        case 1:
-            engine.ReadFolder(random.bounded(2) ? one : two);
-            generation = engine.QueueGeneration();
+    ASSERT_EQ(childProcesses(), 0);
+
+    for (const int jobs : {1, 2, 4}) {
+        SCOPED_TRACE(jobs);
+        QRandomGenerator random(20261208 + jobs);
+        std::unique_ptr<CatalogEngine> stressed;
+        quint64 generation = 0;
+        QList<Evaluation> current;
+        // A window's close ends its engine with checks running.
+        const auto open = [&] {
+            stressed = std::make_unique<CatalogEngine>();
+            stressed->Jobs = jobs;
+            CatalogEngine* engine = stressed.get();
+            QObject::connect(engine, &CatalogEngine::rowEvaluated, engine, [&, engine](int index, bool recheck) {
+                if (engine->QueueGeneration() != generation)
+                    ADD_FAILURE() << "a row was evaluated for an earlier read";
+                current.append({index, recheck});
+            });
+            generation = engine->QueueGeneration();
             current.clear();
-            break;
-        case 4:
-            // A read that finds nothing to check, falling anywhere between a check's end and its next start.
-            engine.ReadFolder(random.bounded(2) ? empty : missing);
-            generation = engine.QueueGeneration();
+        };
+        const auto startOver = [&](const QString& path) {
+            stressed->ReadFolder(path);
+            generation = stressed->QueueGeneration();
             current.clear();
-            break;
-        case 2:
-            if (engine.Rows().count() > 0)
-                engine.NotifyItemUpdated(engine.FFolder + engine.Rows().row(random.bounded(6)).Caption);
-            break;
-        default:
-            engine.CheckNext(random.bounded(2) ? generation - 1 : generation);
-            break;
+        };
+        const auto expectSound = [&](int cycle, const char* when) {
+            if (!stressed->isBusy() && stressed->ProgressVisible())
+                ADD_FAILURE() << "cycle " << cycle << ", " << when << ": idle with the progress panel shown";
+            if (stressed->RunningChecks() > jobs || childProcesses() > jobs)
+                ADD_FAILURE() << "cycle " << cycle << ", " << when << ": more checks than runners";
+        };
+        open();
+        for (int cycle = 0; cycle < cycles; ++cycle) {
+            switch (random.bounded(8)) {
+            case 0:
+            case 1:
+                startOver(random.bounded(2) ? one : two);
+                break;
+            case 2:
+                // A read that finds nothing to check, falling anywhere between a check's end and its next start.
+                startOver(random.bounded(2) ? empty : missing);
+                break;
+            case 3:
+            case 4:
+                if (stressed->Rows().count() > 0)
+                    stressed->NotifyItemUpdated(stressed->FFolder + stressed->Rows().row(random.bounded(6)).Caption);
+                break;
+            case 5:
+                stressed->StopChecks();
+                EXPECT_FALSE(stressed->isBusy()) << cycle;
+                EXPECT_EQ(childProcesses(), 0) << cycle;
+                generation = stressed->QueueGeneration();
+                current.clear();
+                break;
+            case 6:
+                if (random.bounded(3) == 0) {
+                    stressed.reset();
+                    EXPECT_EQ(childProcesses(), 0) << cycle;
+                    open();
+                }
+                break;
+            default:
+                stressed->CheckNext(random.bounded(2) ? generation - 1 : generation);
+                break;
+            }
+            expectSound(cycle, "after the step");
+            QTest::qWait(random.bounded(6));
+            expectSound(cycle, "after the wait");
+            // Every queue so far checked each row at most once; one check at a time ends in row order.
+            QList<int> queued;
+            for (const Evaluation& e : current)
+                if (!e.second)
+                    queued.append(e.first);
+            if (jobs == 1) {
+                for (int i = 0; i < queued.size(); ++i)
+                    ASSERT_EQ(queued[i], i) << "cycle " << cycle;
+            } else {
+                ASSERT_EQ(QSet<int>(queued.cbegin(), queued.cend()).size(), queued.size()) << "cycle " << cycle;
+            }
         }
-        idleMeansHidden(cycle, "after the step");
-        QTest::qWait(random.bounded(6));
-        idleMeansHidden(cycle, "after the wait");
-        // Every queue so far went in order, each row once, whatever ran between.
-        int next = 0;
-        for (const Evaluation& e : current) {
-            if (e.second)
-                continue;
-            ASSERT_EQ(e.first, next) << "cycle " << cycle;
-            ++next;
+        startOver(one);
+        // Row 0 is being checked; row 3 is too when four run at once, and is otherwise still ahead.
+        stressed->NotifyItemUpdated(one + "/f0.po");
+        stressed->NotifyItemUpdated(one + "/f3.po");
+        const QList<int> rechecked = jobs > 3 ? QList<int>{0, 3} : QList<int>{0};
+        ASSERT_TRUE(QTest::qWaitFor([&] { return current.size() == 6 + rechecked.size(); }, 20000)) << current.size();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !stressed->isBusy(); }, 20000));
+        QTest::qWait(50);
+        EXPECT_EQ(current.size(), 6 + rechecked.size());
+        // The queue's checks first, the held ones after it.
+        QList<int> queued;
+        QList<int> held;
+        for (int i = 0; i < current.size(); ++i) {
+            EXPECT_EQ(current[i].second, i >= 6) << i;
+            (i < 6 ? queued : held).append(current[i].first);
         }
+        std::sort(queued.begin(), queued.end());
+        std::sort(held.begin(), held.end());
+        EXPECT_EQ(queued, QList<int>({0, 1, 2, 3, 4, 5}));
+        EXPECT_EQ(held, rechecked);
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(stressed->Rows().row(i).Texts[CatalogRow::TextTranslated], QString::number(i + 1));
+        EXPECT_FALSE(stressed->ProgressVisible());
+        EXPECT_EQ(childProcesses(), 0);
     }
-    engine.ReadFolder(one);
-    generation = engine.QueueGeneration();
-    current.clear();
-    engine.NotifyItemUpdated(one + "/f0.po");
-    engine.NotifyItemUpdated(one + "/f3.po");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return current.size() == 7; }, 20000)) << current.size();
-    waitIdle();
-    QTest::qWait(50);
-    EXPECT_EQ(current,
-              QList<Evaluation>({{0, false}, {1, false}, {2, false}, {3, false}, {4, false}, {5, false}, {0, true}}));
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(engine.Rows().row(i).Texts[CatalogRow::TextTranslated], QString::number(i + 1));
 }
 
 } // namespace
