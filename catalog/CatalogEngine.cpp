@@ -102,7 +102,7 @@ CatalogEngine::CheckSlot& CatalogEngine::addSlot(TCommandRunner* runner, QByteAr
 
 void CatalogEngine::ensureSlots()
 {
-    const std::size_t wanted = static_cast<std::size_t>(std::max(1, Jobs));
+    const std::size_t wanted = static_cast<std::size_t>(std::clamp(Jobs, 1, MaxJobs));
     if (m_slots.size() == wanted || RunningChecks() > 0)
         return;
     while (m_slots.size() > wanted) {

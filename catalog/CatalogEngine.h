@@ -55,8 +55,11 @@ public:
     /// Seconds a catalog check may run before its msgfmt is ended and its row says so; 0 or less: no limit.
     int CheckTimeLimit = 60;
     /// Checks that run at once; taken when a queue or a re-check starts on an idle engine. Less than 1 counts
-    /// as 1.
+    /// as 1, more than MaxJobs as MaxJobs.
     int Jobs = 1;
+    /// Each running check holds a thread and a few descriptors: beyond this many, a folder would meet the
+    /// process's limits long before it gained any speed.
+    static constexpr int MaxJobs = 256;
     /// The yellow threshold that evaluations use.
     qint32 FYellowNum = 1;
     qint32 FYellowDen = 2;
