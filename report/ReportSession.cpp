@@ -183,8 +183,9 @@ void ReportSession::printInterruptedPass()
 void ReportSession::rowEvaluated(int index, bool recheck)
 {
     if (!m_firstPassDone) {
-        if (!recheck && index + 1 < m_engine.Rows().count())
-            showProgress(index + 1);
+        // Checks end in any order when several run: count the ends, and name the row at that place.
+        if (!recheck && m_engine.FCheckedCount < m_engine.Rows().count())
+            showProgress(m_engine.FCheckedCount);
         return;
     }
     if (m_table) {
