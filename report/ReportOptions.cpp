@@ -1,5 +1,7 @@
 #include "report/ReportOptions.h"
 
+#include "runner/Processors.h"
+
 #include <QRegularExpression>
 
 namespace {
@@ -35,6 +37,15 @@ bool parseTimeout(const QString& text, int& seconds)
     return seconds > 0;
 }
 
+bool parseJobs(const QString& text, int& jobs)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
+    if (!digits.match(text).hasMatch())
+        return false;
+    jobs = text.toInt();
+    return jobs > 0 && jobs <= MaxJobs;
+}
+
 bool parseFormat(const QString& text, ReportFormat& format)
 {
     if (text == QLatin1String("table"))
@@ -55,6 +66,7 @@ bool parseFormat(const QString& text, ReportFormat& format)
 bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QString& error)
 {
     options = ReportOptions();
+    options.Jobs = availableProcessors();
     QStringList folders;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -88,7 +100,8 @@ bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QS
             return false;
         }
         if (name != QLatin1String("--ratio") && name != QLatin1String("--format")
-            && name != QLatin1String("--fail-under") && name != QLatin1String("--timeout")) {
+            && name != QLatin1String("--fail-under") && name != QLatin1String("--timeout")
+            && name != QLatin1String("--jobs")) {
             error = QStringLiteral("unknown option '%1'").arg(name);
             return false;
         }
@@ -115,6 +128,12 @@ bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QS
         } else if (name == QLatin1String("--timeout")) {
             if (!parseTimeout(value, options.TimeoutSeconds)) {
                 error = QStringLiteral("invalid timeout '%1' (expected whole seconds, at least 1)").arg(value);
+                return false;
+            }
+        } else if (name == QLatin1String("--jobs")) {
+            if (!parseJobs(value, options.Jobs)) {
+                error = QStringLiteral("invalid number of jobs '%1' (expected 1 to %2)")
+                            .arg(value, QString::number(MaxJobs));
                 return false;
             }
         } else {
@@ -147,10 +166,10 @@ QString reportUsage()
 {
     return QStringLiteral(
         "Usage: quillmark-report [--ratio POS] [--format table|tsv|json|junit] [--fail-under PERCENT]\n"
-        "                        [--timeout SECONDS] [--watch] FOLDER\n"
+        "                        [--timeout SECONDS] [--jobs N] [--watch] FOLDER\n"
         "\n"
-        "Checks every *.po file in FOLDER with msgfmt, one after another as the Quillmark window does, and\n"
-        "prints one row per file in the window's order.\n"
+        "Checks every *.po file in FOLDER with msgfmt as the Quillmark window does, and prints one row per\n"
+        "file in the window's order.\n"
         "\n"
         "Options:\n"
         "  --ratio POS           yellow threshold as the preferences slider's position: 0 to 6 for 4/5, 3/4,\n"
@@ -160,6 +179,8 @@ QString reportUsage()
         "  --fail-under PERCENT  also fail when a file's translated share (translated / total x 100) is below\n"
         "                        PERCENT (0 to 100, at most 6 decimals); an \"Empty file\" counts as 0%\n"
         "  --timeout SECONDS     stop a file's check after SECONDS (default 60) and show it as an error\n"
+        "  --jobs N              run up to N checks at once, 1 to 256 (default: one per processor available);\n"
+        "                        1 restores one check at a time\n"
         "  --watch               after the first pass, print a row each time a file changes or comes into\n"
         "                        FOLDER and has been checked, and a line when one is removed, until SIGINT\n"
         "                        or SIGTERM (exit status 0)\n"

@@ -36,6 +36,8 @@ struct ReportOptions
     bool Watch = false;
     /// Seconds a file's check may take; at least 1.
     int TimeoutSeconds = 60;
+    /// Checks that run at once, 1 to MaxJobs; without --jobs, one per processor available.
+    int Jobs = 1;
     bool Help = false;
     bool Version = false;
     /// As given; its existence is the catalog's to decide.

@@ -1,5 +1,7 @@
 #include "report/ReportOptions.h"
 
+#include "runner/Processors.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -29,6 +31,7 @@ TEST(ReportOptionsTest, DefaultsAndEveryOptionInBothSpellings)
     EXPECT_FALSE(plain.options.Watch);
     EXPECT_FALSE(plain.options.Help);
     EXPECT_EQ(plain.options.TimeoutSeconds, 60);
+    EXPECT_EQ(plain.options.Jobs, availableProcessors());
 
     const Parsed all = parse({"--ratio", "0", "--format=json", "--watch", "/tmp/po dir", "--fail-under", "79.9"});
     ASSERT_TRUE(all.ok) << qPrintable(all.error);
@@ -45,6 +48,8 @@ TEST(ReportOptionsTest, DefaultsAndEveryOptionInBothSpellings)
     EXPECT_EQ(parse({"--fail-under=100", "x"}).options.FailUnder->Millionths, 100000000);
     EXPECT_EQ(parse({"--fail-under=0.000001", "x"}).options.FailUnder->Millionths, 1);
     EXPECT_EQ(parse({"--timeout", "2", "x"}).options.TimeoutSeconds, 2);
+    EXPECT_EQ(parse({"--jobs", "1", "x"}).options.Jobs, 1);
+    EXPECT_EQ(parse({"x", "--jobs=256"}).options.Jobs, 256);
     // After "--" a name that looks like an option is a folder.
     EXPECT_EQ(parse({"--", "--watch"}).options.Folder, QStringLiteral("--watch"));
     EXPECT_FALSE(parse({"--", "--watch"}).options.Watch);
@@ -83,6 +88,11 @@ TEST(ReportOptionsTest, UsageErrorsSayWhatIsWrong)
         {{"--fail-under", ".5", "a"}, "invalid percentage '.5' (expected 0 to 100, at most 6 decimals)"},
         {{"--timeout", "0", "a"}, "invalid timeout '0' (expected whole seconds, at least 1)"},
         {{"--timeout", "1.5", "a"}, "invalid timeout '1.5' (expected whole seconds, at least 1)"},
+        {{"a", "--jobs"}, "option '--jobs' needs a value"},
+        {{"--jobs", "0", "a"}, "invalid number of jobs '0' (expected 1 to 256)"},
+        {{"--jobs", "-2", "a"}, "invalid number of jobs '-2' (expected 1 to 256)"},
+        {{"--jobs=two", "a"}, "invalid number of jobs 'two' (expected 1 to 256)"},
+        {{"--jobs", "257", "a"}, "invalid number of jobs '257' (expected 1 to 256)"},
     };
     for (const auto& [arguments, message] : cases) {
         const Parsed parsed = parse(arguments);

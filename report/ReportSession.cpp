@@ -64,6 +64,7 @@ ReportSession::ReportSession(const ReportOptions& options, QObject* parent)
     m_engine.FYellowNum = threshold.Num;
     m_engine.FYellowDen = threshold.Den;
     m_engine.CheckTimeLimit = options.TimeoutSeconds;
+    m_engine.Jobs = options.Jobs;
     connect(&m_engine, &CatalogEngine::queueFinished, this, &ReportSession::firstPassFinished);
     connect(&m_engine, &CatalogEngine::rowEvaluated, this, &ReportSession::rowEvaluated);
     connect(&m_engine, &CatalogEngine::rowRemoved, this, &ReportSession::rowRemoved);
