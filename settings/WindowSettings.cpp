@@ -122,6 +122,7 @@ SettingsLoad LoadSettings(TRegistry& registry, SettingsTarget& target)
         defaultString(registry, QStringLiteral("Font"), QStringLiteral("Tahoma"));
         defaultInteger(registry, QStringLiteral("FontSize"), 8);
         defaultString(registry, QStringLiteral("FontStyle"), QString());
+        defaultInteger(registry, QStringLiteral("Jobs"), 0);
     } catch (const ERegistryException& error) {
         load.Errors.append(error.FullText());
     }
@@ -172,6 +173,7 @@ SettingsLoad LoadSettings(TRegistry& registry, SettingsTarget& target)
         = std::clamp(readInteger(QStringLiteral("Ratio"), 3).value_or(3), MinRatioPosition, MaxRatioPosition);
     target.setTrackPosition(ratio);
     target.setYellowThreshold(RatioFromPosition(ratio));
+    target.setJobs(std::clamp(readInteger(QStringLiteral("Jobs"), 0).value_or(0), MinJobs, qint32{MaxJobs}));
 
     target.updateCustomEditorItem();
 

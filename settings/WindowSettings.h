@@ -2,6 +2,7 @@
 #define QUILLMARK_SETTINGS_WINDOWSETTINGS_H
 
 #include "catalog/MsgfmtStats.h"
+#include "runner/Processors.h"
 
 #include <QSet>
 #include <QString>
@@ -44,6 +45,8 @@ public:
     virtual void setTrackPosition(qint32 position) = 0;
     /// FYellowNum, FYellowDen := threshold, the ratio of the stored position itself (not the slider's).
     virtual void setYellowThreshold(YellowThreshold threshold) = 0;
+    /// The checks the catalog runs at once, as stored within MinJobs..MaxJobs: 0 for one per processor available.
+    virtual void setJobs(qint32 jobs) = 0;
     /// UpdateCustomEditorItem.
     virtual void updateCustomEditorItem() = 0;
     /// EdtDir's text.
@@ -64,6 +67,9 @@ qint32 ReadableFontSize(qint32 points);
 /// The slider positions a stored "Ratio" is kept within.
 constexpr qint32 MinRatioPosition = 0;
 constexpr qint32 MaxRatioPosition = 6;
+
+/// The stored "Jobs" is kept within these: 0 asks for one check per processor available.
+constexpr qint32 MinJobs = 0;
 
 /// The names of stored values that loading could not read: each took its default for this run, and the saves
 /// leave it as it is in the store until the user sets that value himself, so a hand-edited file never loses what
@@ -96,7 +102,7 @@ QString FontButtonCaption(const InterfaceFont& font);
 /// When the window is created: opens the key, writes the defaults of missing values and hands every value to
 /// target. An error never ends the loading: the value it met takes its default, and every later step still runs
 /// (the first failed default write ends only the writing of defaults, as the rest would fail alike). Stored font
-/// sizes are kept readable and "Ratio" within the slider's positions.
+/// sizes are kept readable, "Ratio" within the slider's positions and "Jobs" within MinJobs..MaxJobs.
 SettingsLoad LoadSettings(TRegistry& registry, SettingsTarget& target);
 
 /// When the window is destroyed, after the catalog runner has stopped: "LastDir" := folderText, and "Dir1" to

@@ -42,6 +42,7 @@ public:
     {
         calls << QStringLiteral("threshold %1/%2").arg(threshold.Num).arg(threshold.Den);
     }
+    void setJobs(qint32 jobs) override { calls << QStringLiteral("jobs %1").arg(jobs); }
     void updateCustomEditorItem() override { calls << QStringLiteral("update editor item"); }
     void setFolderText(const QString& text) override { calls << QStringLiteral("folder ") + text; }
     void appendFolderHistory(const QString& folder) override { calls << QStringLiteral("history ") + folder; }
@@ -69,6 +70,7 @@ QStringList firstStartCalls()
         QStringLiteral("show default action"),
         QStringLiteral("track 3"),
         QStringLiteral("threshold 1/2"),
+        QStringLiteral("jobs 0"),
         QStringLiteral("update editor item"),
         QStringLiteral("folder ") + QDir::homePath(),
     };
@@ -82,10 +84,11 @@ TEST_F(WindowSettingsTest, FirstStartWritesEveryDefaultWithItsKind)
     EXPECT_EQ(target.calls, firstStartCalls());
 
     const QJsonObject stored = storedValues();
-    EXPECT_EQ(stored.keys(), QStringList({"Default", "Editor", "Font", "FontSize", "FontStyle", "LastDir", "Ratio"}));
+    EXPECT_EQ(stored.keys(),
+              QStringList({"Default", "Editor", "Font", "FontSize", "FontStyle", "Jobs", "LastDir", "Ratio"}));
     for (const char* name : {"LastDir", "Editor", "Font", "FontStyle"})
         EXPECT_TRUE(stored.value(QLatin1String(name)).isString()) << name;
-    for (const char* name : {"Ratio", "Default", "FontSize"})
+    for (const char* name : {"Ratio", "Default", "FontSize", "Jobs"})
         EXPECT_TRUE(stored.value(QLatin1String(name)).isDouble()) << name;
     EXPECT_EQ(stored.value(QStringLiteral("LastDir")).toString(), QDir::homePath());
     EXPECT_EQ(stored.value(QStringLiteral("Editor")).toString(), DefaultEditor());
@@ -94,6 +97,7 @@ TEST_F(WindowSettingsTest, FirstStartWritesEveryDefaultWithItsKind)
     EXPECT_EQ(stored.value(QStringLiteral("Font")).toString(), QStringLiteral("Tahoma"));
     EXPECT_EQ(stored.value(QStringLiteral("FontSize")).toInt(-1), 8);
     EXPECT_EQ(stored.value(QStringLiteral("FontStyle")).toString(QStringLiteral("?")), QString());
+    EXPECT_EQ(stored.value(QStringLiteral("Jobs")).toInt(-1), 0);
     EXPECT_EQ(registry.takeNotice(), QString());
 
     // A second start finds everything and writes nothing.
@@ -109,7 +113,7 @@ TEST_F(WindowSettingsTest, StoredValuesLoadInOrderAndHistoryClosesItsGaps)
 {
     writeSettingsFile(R"({"LastDir": "/po/", "Editor": "/usr/bin/kate", "Ratio": 9, "Default": 5,
                           "Font": "DejaVu Sans", "FontSize": 11, "FontStyle": "ib",
-                          "ConsoleFont": "Lucida Console", "ConsoleFontSize": 10,
+                          "ConsoleFont": "Lucida Console", "ConsoleFontSize": 10, "Jobs": 3,
                           "Dir1": "/a/", "Dir2": "/b c/", "Dir5": "/e/", "Dir11": "/k/", "dir3": "/x/"})");
     TRegistry registry;
     RecordingTarget target;
@@ -124,6 +128,7 @@ TEST_F(WindowSettingsTest, StoredValuesLoadInOrderAndHistoryClosesItsGaps)
                   "show default action",
                   "track 6",
                   "threshold 1/8",
+                  "jobs 3",
                   "update editor item",
                   "folder /po/",
                   "history /a/",
@@ -172,6 +177,7 @@ TEST_F(WindowSettingsTest, AWronglyTypedValueTakesItsDefaultAndNothingIsLostUpTo
         {"Default", 2},
         {"Editor", "/usr/bin/kate"},
         {"Ratio", 5},
+        {"Jobs", 1},
         {"LastDir", "/po/"},
         {"Dir1", "/a/"},
         {"Dir2", "/b/"},
@@ -186,6 +192,7 @@ TEST_F(WindowSettingsTest, AWronglyTypedValueTakesItsDefaultAndNothingIsLostUpTo
         "show default action",
         "track 5",
         "threshold 1/6",
+        "jobs 1",
         "update editor item",
         "folder /po/",
         "history /a/",
@@ -208,6 +215,7 @@ TEST_F(WindowSettingsTest, AWronglyTypedValueTakesItsDefaultAndNothingIsLostUpTo
         {"Default", "2", {"default action 2", "default action 0"}},
         {"Editor", QJsonValue::Null, {"editor /usr/bin/kate", "editor " + DefaultEditor()}},
         {"Ratio", 5.5, {"track 5", "track 3", "threshold 1/6", "threshold 1/2"}},
+        {"Jobs", "1", {"jobs 1", "jobs 0"}},
         {"LastDir", 7, {"folder /po/", "folder " + QDir::homePath()}},
         {"Dir2", 2, {"history /b/", ""}},
     };
@@ -258,9 +266,9 @@ TEST_F(WindowSettingsTest, AWronglyTypedValueTakesItsDefaultAndNothingIsLostUpTo
     EXPECT_EQ(storedValues().value("Dir2"), QJsonValue("/a/"));
 }
 
-TEST_F(WindowSettingsTest, StoredSizesAndPositionsAreKeptWithinTheirRanges)
+TEST_F(WindowSettingsTest, StoredSizesPositionsAndJobsAreKeptWithinTheirRanges)
 {
-    writeSettingsFile(R"({"FontSize": 99999, "ConsoleFontSize": 1, "Ratio": 9})");
+    writeSettingsFile(R"({"FontSize": 99999, "ConsoleFontSize": 1, "Ratio": 9, "Jobs": 100000})");
     TRegistry registry;
     RecordingTarget target;
     EXPECT_TRUE(LoadSettings(registry, target).Errors.isEmpty());
@@ -269,12 +277,14 @@ TEST_F(WindowSettingsTest, StoredSizesAndPositionsAreKeptWithinTheirRanges)
     // The slider's end and the threshold the rows are judged by are one position.
     EXPECT_TRUE(target.calls.contains("track 6"));
     EXPECT_TRUE(target.calls.contains("threshold 1/8"));
+    EXPECT_TRUE(target.calls.contains("jobs 256"));
 
-    writeSettingsFile(R"({"Ratio": -4})");
+    writeSettingsFile(R"({"Ratio": -4, "Jobs": -1})");
     RecordingTarget low;
     LoadSettings(registry, low);
     EXPECT_TRUE(low.calls.contains("track 0"));
     EXPECT_TRUE(low.calls.contains("threshold 4/5"));
+    EXPECT_TRUE(low.calls.contains("jobs 0"));
 }
 
 TEST_F(WindowSettingsTest, CorruptFileIsKeptAsideAndDefaultsFollow)

@@ -3,6 +3,7 @@
 #include "catalog/CatalogEngine.h"
 #include "catalog/SingleFileCheck.h"
 #include "resources/Images.h"
+#include "runner/Processors.h"
 #include "settings/Registry.h"
 #include "shell/FolderEntries.h"
 #include "shell/FolderTreePanel.h"
@@ -599,6 +600,12 @@ void TFrmMain::setYellowThreshold(YellowThreshold threshold)
 {
     FEngine->FYellowNum = threshold.Num;
     FEngine->FYellowDen = threshold.Den;
+}
+
+void TFrmMain::setJobs(qint32 jobs)
+{
+    // Counted at each start rather than stored, so that the setting follows the machine it runs on.
+    FEngine->Jobs = jobs == 0 ? availableProcessors() : jobs;
 }
 
 void TFrmMain::updateCustomEditorItem()

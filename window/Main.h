@@ -172,6 +172,7 @@ public:
     void showDefaultAction() override;
     void setTrackPosition(qint32 position) override;
     void setYellowThreshold(YellowThreshold threshold) override;
+    void setJobs(qint32 jobs) override;
     void updateCustomEditorItem() override;
     void setFolderText(const QString& text) override;
     void appendFolderHistory(const QString& folder) override;

@@ -3,6 +3,7 @@
 #include "catalog/CatalogEngine.h"
 #include "catalog/CatalogTestSupport.h"
 #include "catalog/SingleFileCheck.h"
+#include "runner/Processors.h"
 #include "settings/WindowSettings.h"
 #include "shell/FolderTreePanel.h"
 #include "shell/ShellNotify.h"
@@ -270,6 +271,7 @@ TEST_F(MainWindowTest, FirstStartWritesEveryDefaultAndAppliesIt)
         {QStringLiteral("Font"), QStringLiteral("Tahoma")},
         {QStringLiteral("FontSize"), 8},
         {QStringLiteral("FontStyle"), QString()},
+        {QStringLiteral("Jobs"), 0},
     };
     EXPECT_EQ(settings(), expected);
     EXPECT_TRUE(m_boxes.boxes().isEmpty());
@@ -281,6 +283,7 @@ TEST_F(MainWindowTest, FirstStartWritesEveryDefaultAndAppliesIt)
     EXPECT_EQ(window.PnlEditor->BtnFont->text(), QStringLiteral("Tahoma, 8, Normal"));
     EXPECT_EQ(window.Engine().FYellowNum, 1);
     EXPECT_EQ(window.Engine().FYellowDen, 2);
+    EXPECT_EQ(window.Engine().Jobs, availableProcessors());
     EXPECT_EQ(window.font().family(), QStringLiteral("Tahoma"));
     EXPECT_EQ(window.font().pointSize(), 8);
     EXPECT_EQ(window.Label2->font(), window.font());
@@ -290,6 +293,12 @@ TEST_F(MainWindowTest, FirstStartWritesEveryDefaultAndAppliesIt)
     EXPECT_EQ(window.Output->font().family(), QStringLiteral("Lucida Console"));
     EXPECT_EQ(window.Output->font().pointSize(), 9);
     EXPECT_TRUE(QFontInfo(window.Output->font()).fixedPitch());
+}
+
+TEST_F(MainWindowTest, StoredJobsOfOneRestoreOneCheckAtATime)
+{
+    writeSettings(R"({"Jobs": 1})");
+    EXPECT_EQ(openWindow().Engine().Jobs, 1);
 }
 
 TEST_F(MainWindowTest, StoredFontsGoToTheWindowAndTheMemoKeepsItsOwn)
