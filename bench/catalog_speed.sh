@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Catalog speed, two figures:
-# (a) quillmark-report --format tsv over the corpus folder against a bare shell loop running the same msgfmt
-#     command on the same files under LC_ALL=C, alternating for several rounds in the same run; prints both
-#     medians and report / bare (goal: at most 1.10).
+# Catalog speed, two parts:
+# (a) quillmark-report --format tsv over the corpus folder, and the same msgfmt command on the same files under
+#     LC_ALL=C run by a bare sequential shell loop and by xargs -P with one process per processor available,
+#     alternating for several rounds in the same run. Prints the medians and three ratios:
+#       report --jobs 1 / bare loop          (goal: at most 1.10): the cost of the report itself;
+#       report (default jobs) / xargs -P     (goal: at most 1.10): the cost of its checks at once;
+#       report (default jobs) / bare loop    (goal on 2 processors: at most 0.60): what running at once gains.
 # (b) reading a folder of 10,000 tiny PO files: from the ReadFolder call to the start of the first check
 #     (goal: below 500 ms).
 # BUILD names a build folder to use as it is; without it, build-bench is configured for Release.
@@ -29,10 +32,11 @@ po_files=("$folder"/*.po)
 now() { date +%s%N; }
 elapsed_ms() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.1f\n", (b - a) / 1e6}'; }
 
+# Arguments go to the report before the folder.
 report_pass() {
     local start end
     start=$(now)
-    "$report" --format tsv "$folder" >/dev/null 2>&1 || [ $? -eq 1 ]
+    "$report" "$@" --format tsv "$folder" >/dev/null 2>&1 || [ $? -eq 1 ]
     end=$(now)
     elapsed_ms "$start" "$end"
 }
@@ -47,25 +51,52 @@ bare_pass() {
     elapsed_ms "$start" "$end"
 }
 
+# The same command line as the loop's, one msgfmt per file and no shell between; xargs ends with 123 when a
+# broken file makes msgfmt fail, as the loop's failures are ignored too.
+xargs_pass() {
+    local start end
+    start=$(now)
+    printf '%s\0' "${po_files[@]}" |
+        LC_ALL=C xargs -0 -P"$processors" -I{} msgfmt {} -v -c -o /dev/null >/dev/null 2>&1 || true
+    end=$(now)
+    elapsed_ms "$start" "$end"
+}
+
 median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
 
+# What the report takes as its default number of checks at once.
+processors=$(nproc)
+
 # One pass of each first, so that the files and programs are in the page cache for every measured round.
-report_pass >/dev/null
+report_pass --jobs 1 >/dev/null
 bare_pass >/dev/null
-report_times=()
+report_pass >/dev/null
+xargs_pass >/dev/null
+serial_times=()
 bare_times=()
+parallel_times=()
+xargs_times=()
 for r in $(seq 1 "$rounds"); do
-    report_times+=("$(report_pass)")
+    serial_times+=("$(report_pass --jobs 1)")
     bare_times+=("$(bare_pass)")
+    parallel_times+=("$(report_pass)")
+    xargs_times+=("$(xargs_pass)")
 done
-report_median=$(printf '%s\n' "${report_times[@]}" | median)
+serial_median=$(printf '%s\n' "${serial_times[@]}" | median)
 bare_median=$(printf '%s\n' "${bare_times[@]}" | median)
-echo "(a) catalog of $folder: ${#po_files[@]} files, rounds: $rounds"
-echo "report passes (ms): ${report_times[*]}"
-echo "bare passes (ms):   ${bare_times[*]}"
-echo "report median: $report_median ms"
-echo "bare median:   $bare_median ms"
-awk -v r="$report_median" -v b="$bare_median" 'BEGIN {printf "ratio report/bare: %.3f (goal <= 1.10)\n", r / b}'
+parallel_median=$(printf '%s\n' "${parallel_times[@]}" | median)
+xargs_median=$(printf '%s\n' "${xargs_times[@]}" | median)
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", a / b}'; }
+echo "(a) catalog of $folder: ${#po_files[@]} files, rounds: $rounds, processors: $processors"
+xargs_name="xargs -P$processors"
+printf '%-30s %s\n' "report --jobs 1 passes (ms):" "${serial_times[*]}" "bare loop passes (ms):" "${bare_times[*]}" \
+    "report (default) passes (ms):" "${parallel_times[*]}" "$xargs_name passes (ms):" "${xargs_times[*]}"
+printf '%-30s %s ms\n' "report --jobs 1 median:" "$serial_median" "bare loop median:" "$bare_median" \
+    "report (default) median:" "$parallel_median" "$xargs_name median:" "$xargs_median"
+printf '%-40s %s (goal %s)\n' \
+    "ratio report --jobs 1 / bare loop:" "$(ratio "$serial_median" "$bare_median")" "<= 1.10" \
+    "ratio report (default) / $xargs_name:" "$(ratio "$parallel_median" "$xargs_median")" "<= 1.10" \
+    "ratio report (default) / bare loop:" "$(ratio "$parallel_median" "$bare_median")" "on 2 processors <= 0.60"
 echo
 echo "(b) reading a folder of $files PO files (goal: first check below 500 ms)"
 "$build/bench/catalog_bench" "$files" "$rounds"
