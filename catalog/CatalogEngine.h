@@ -3,6 +3,7 @@
 
 #include "catalog/CatalogModel.h"
 #include "runner/CommandRunner.h"
+#include "runner/Processors.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -57,9 +58,6 @@ public:
     /// Checks that run at once; taken when a queue or a re-check starts on an idle engine. Less than 1 counts
     /// as 1, more than MaxJobs as MaxJobs.
     int Jobs = 1;
-    /// Each running check holds a thread and a few descriptors: beyond this many, a folder would meet the
-    /// process's limits long before it gained any speed.
-    static constexpr int MaxJobs = 256;
     /// The yellow threshold that evaluations use.
     qint32 FYellowNum = 1;
     qint32 FYellowDen = 2;
