@@ -6,12 +6,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -375,6 +378,36 @@ TEST_F(CommandRunnerTest, MissingProgramRaisesOnlyStartErrorAndStopReturnsAtOnce
         spinFor(50ms);
         EXPECT_EQ(log.events().size(), before + 1);
     }
+}
+
+TEST_F(CommandRunnerTest, TheProgramIsSearchedOnTheChildsPathAsExecvpDoes)
+{
+    // A file found first but not executable is passed over and reported only when nothing else is found; a
+    // file the kernel cannot run for want of a "#!" line is run by the shell.
+    QTemporaryDir denied;
+    QTemporaryDir scripts;
+    ASSERT_TRUE(denied.isValid() && scripts.isValid());
+    QFile plain(denied.filePath("quillmark-test-tool"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.write("echo not this one\n");
+    plain.close();
+    QFile script(scripts.filePath("quillmark-test-tool"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("echo from the script \"$1\"\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+
+    runner.Environment = {{"PATH", QFile::encodeName(denied.path() + ":/nonexistent:" + scripts.path())}};
+    runner.CommandLine = QStringLiteral("quillmark-test-tool \"an argument\"");
+    runner.Execute();
+    ASSERT_TRUE(waitFor(Event::Kind::Terminated));
+    EXPECT_EQ(log.lines(), QList<QByteArray>{"from the script an argument"});
+
+    runner.Environment = {{"PATH", QFile::encodeName(denied.path())}};
+    runner.Execute();
+    ASSERT_TRUE(waitForReader());
+    EXPECT_EQ(log.events().back().kind, Event::Kind::StartError);
+    EXPECT_EQ(runner.Thread()->StartErrorNumber(), EACCES);
 }
 
 TEST_F(CommandRunnerTest, EmptyCommandLineStartsNothingAndKeepsThread)

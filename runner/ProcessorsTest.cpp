@@ -1,18 +1,12 @@
 #include "runner/Processors.h"
 
-#include <QProcess>
-
 #include <gtest/gtest.h>
 
 #include <sched.h>
 
 TEST(ProcessorsTest, CountsTheAffinityMaskNotTheMachine)
 {
-    QProcess nproc;
-    nproc.start(QStringLiteral("nproc"), {});
-    ASSERT_TRUE(nproc.waitForFinished(10000));
-    EXPECT_EQ(availableProcessors(), nproc.readAllStandardOutput().trimmed().toInt());
-
+    // No child process here (nproc would tell the same): the sanitizer that runs these tests cannot follow one.
     // Narrowed to one processor, as taskset would: the count follows, whatever the machine has.
     cpu_set_t saved;
     ASSERT_EQ(::sched_getaffinity(0, sizeof saved, &saved), 0);
