@@ -108,7 +108,7 @@ int main(int argc, char** argv)
         checked += row.Texts[CatalogRow::TextStatus].isEmpty() ? 0 : 1;
     const GapFigures idle = figures(idleGaps);
     const GapFigures reading = figures(gaps);
-    std::printf("rows: %d, checked: %d\n", rows, checked);
+    std::printf("rows: %d, checked: %d, checks at once: %d\n", rows, checked, window.Engine().Jobs);
     std::printf("queue total: %.0f ms (%.2f ms a file)\n", totalMs, rows ? totalMs / rows : 0.0);
     std::printf("idle window, %zu ticks: gap largest %.1f ms, 99th percentile %.1f ms, median %.1f ms\n",
                 idleGaps.size(), idle.Largest, idle.Percentile99, idle.Median);
