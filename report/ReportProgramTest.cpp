@@ -114,12 +114,16 @@ TEST(ReportProgramTest, TsvEqualsTheExpectedRowsInAnyLanguage)
         const QString language = environment.value(QStringLiteral("LANGUAGE"), QStringLiteral("(unset)"));
         for (const auto& [folder, expected] : {std::pair(CleanFolder, QStringLiteral("thunar.expected.tsv")),
                                                std::pair(BrokenFolder, QStringLiteral("thunar-broken.expected.tsv"))}) {
-            const Result result = runReport({QStringLiteral("--format"), QStringLiteral("tsv"), folder}, environment);
-            ASSERT_TRUE(result.finished);
-            EXPECT_EQ(result.out, readFile(Corpus + u'/' + expected))
-                << qPrintable(folder) << " " << qPrintable(language);
-            EXPECT_EQ(result.exitStatus, QProcess::NormalExit);
-            EXPECT_EQ(result.exitCode, folder == CleanFolder ? 0 : 1);
+            // One check at a time or several: the same bytes.
+            for (const QString& jobs : {QStringLiteral("--jobs=1"), QStringLiteral("--jobs=4")}) {
+                const Result result
+                    = runReport({jobs, QStringLiteral("--format"), QStringLiteral("tsv"), folder}, environment);
+                ASSERT_TRUE(result.finished);
+                EXPECT_EQ(result.out, readFile(Corpus + u'/' + expected))
+                    << qPrintable(folder) << " " << qPrintable(language) << " " << qPrintable(jobs);
+                EXPECT_EQ(result.exitStatus, QProcess::NormalExit);
+                EXPECT_EQ(result.exitCode, folder == CleanFolder ? 0 : 1);
+            }
         }
     }
 }
