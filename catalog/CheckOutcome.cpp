@@ -16,6 +16,20 @@ QString signalName(int signal)
     return abbreviation ? QStringLiteral("SIG") + QString::fromLatin1(abbreviation) : QString::number(signal);
 }
 
+/// What an entry that is not a regular file is, for the row or page that says why msgfmt was not given it.
+QString reasonOfMode(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("Is a directory");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("Is a named pipe, not a file");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("Is a socket, not a file");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("Is a device, not a file");
+    return QStringLiteral("Is not a regular file");
+}
+
 } // namespace
 
 QString UncheckableReason(const QByteArray& path)
@@ -25,17 +39,7 @@ QString UncheckableReason(const QByteArray& path)
     };
     if (::stat(path.constData(), &info) != 0)
         return QString::fromLocal8Bit(std::strerror(errno));
-    if (S_ISREG(info.st_mode))
-        return {};
-    if (S_ISDIR(info.st_mode))
-        return QStringLiteral("Is a directory");
-    if (S_ISFIFO(info.st_mode))
-        return QStringLiteral("Is a named pipe, not a file");
-    if (S_ISSOCK(info.st_mode))
-        return QStringLiteral("Is a socket, not a file");
-    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
-        return QStringLiteral("Is a device, not a file");
-    return QStringLiteral("Is not a regular file");
+    return S_ISREG(info.st_mode) ? QString() : reasonOfMode(info.st_mode);
 }
 
 QString BlockingEntryReason(const QByteArray& path)
@@ -45,7 +49,7 @@ QString BlockingEntryReason(const QByteArray& path)
     };
     if (::stat(path.constData(), &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))
         return {};
-    return UncheckableReason(path);
+    return reasonOfMode(info.st_mode);
 }
 
 void SetErrorRow(CatalogRow& row, const QString& status, const QString& detail)
