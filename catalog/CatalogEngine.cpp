@@ -45,6 +45,12 @@ bool isFolder(const QString& path)
         && S_ISDIR(info.st_mode);
 }
 
+/// The name of the entry a watcher's path names, in the bytes the folder listing gives for it.
+QByteArray entryName(const QString& path)
+{
+    return encodeLocalPath(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+}
+
 bool hasPoSuffix(const char* name)
 {
     const std::size_t length = std::char_traits<char>::length(name);
@@ -290,7 +296,7 @@ QString CatalogEngine::commandLineOf(int row) const
 
 void CatalogEngine::NotifyItemUpdated(const QString& Path)
 {
-    const QByteArray name = encodeLocalPath(Path.mid(Path.lastIndexOf(QLatin1Char('/')) + 1));
+    const QByteArray name = entryName(Path);
     const int row = m_rows.findName(name);
     if (row < 0) {
         // The file came between the watcher's listing and ours, and went and came back before we heard of it.
@@ -307,7 +313,7 @@ void CatalogEngine::NotifyItemCreated(const QString& Path)
         startQueueOver(listPoFiles(FFolder));
         return;
     }
-    const QByteArray name = encodeLocalPath(Path.mid(Path.lastIndexOf(QLatin1Char('/')) + 1));
+    const QByteArray name = entryName(Path);
     if (!m_folderShown || !hasPoSuffix(name.constData()))
         return;
     if (const int row = m_rows.findName(name); row >= 0) {
@@ -318,7 +324,7 @@ void CatalogEngine::NotifyItemCreated(const QString& Path)
     {
     };
     // Gone again already: its deletion is on its way, or it never was more than a name.
-    if (::lstat(encodeLocalPath(FFolder + decodeLocalPath(name)).constData(), &info) != 0)
+    if (::lstat((encodeLocalPath(FFolder) + name).constData(), &info) != 0)
         return;
 
     const int row = m_rows.insertRow(name);
@@ -344,7 +350,7 @@ void CatalogEngine::NotifyItemDeleted(const QString& Path)
         folderGone();
         return;
     }
-    const QByteArray name = encodeLocalPath(Path.mid(Path.lastIndexOf(QLatin1Char('/')) + 1));
+    const QByteArray name = entryName(Path);
     const int row = m_rows.findName(name);
     if (row < 0)
         return;
