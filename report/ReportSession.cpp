@@ -147,10 +147,7 @@ void ReportSession::firstPassFinished()
         }
     }
 
-    write(reportText(m_options, rows));
-    std::fflush(stdout);
-    for (const CatalogRow& row : rows)
-        printDetail(row);
+    printRows(rows);
     const ReportVerdict verdict = judgeRows(rows, m_options.FailUnder);
     m_exitStatus = verdict.exitStatus();
     if (m_exitStatus != 0)
@@ -166,19 +163,24 @@ void ReportSession::printInterruptedPass()
     clearProgress();
     QList<CatalogRow> checked;
     for (const CatalogRow& row : m_engine.Rows().rows()) {
-        if (row.StateIcon != CatalogRow::IconNone || !row.Texts[CatalogRow::TextStatus].isEmpty())
+        if (judgeRow(row, std::nullopt) != RowVerdict::Unchecked)
             checked.append(row);
     }
-    write(reportText(m_options, checked));
-    std::fflush(stdout);
-    for (const CatalogRow& row : checked)
-        printDetail(row);
+    printRows(checked);
     const ReportVerdict verdict = judgeRows(m_engine.Rows().rows(), m_options.FailUnder);
     const QString summary = verdict.summary(m_options.FailUnder);
     printError(QStringLiteral("stopped by %1%2%3")
                    .arg(QString::fromLatin1(::sigabbrev_np(m_signal) ? ::sigabbrev_np(m_signal) : "a signal"),
                         summary.isEmpty() ? QString() : QStringLiteral(": "), summary));
     m_exitStatus = 1;
+}
+
+void ReportSession::printRows(const QList<CatalogRow>& rows)
+{
+    write(reportText(m_options, rows));
+    std::fflush(stdout);
+    for (const CatalogRow& row : rows)
+        printDetail(row);
 }
 
 void ReportSession::rowEvaluated(int index, bool recheck)

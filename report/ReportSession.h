@@ -35,6 +35,8 @@ private:
     void firstPassFinished();
     /// After a signal ended the first pass: the rows checked so far, and a failure.
     void printInterruptedPass();
+    /// The rows in the chosen format, then on standard error the details of those whose status is short for one.
+    void printRows(const QList<CatalogRow>& rows);
     void rowEvaluated(int index, bool recheck);
     void rowRemoved(const CatalogRow& row);
     /// Every row, which now says that the folder has gone.
