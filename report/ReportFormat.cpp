@@ -419,12 +419,14 @@ QByteArray watchLine(ReportFormat format, const CatalogRow& row, const QString& 
 QByteArray watchRemovedLine(ReportFormat format, const CatalogRow& row, const QString& time, const ReportTable& table)
 {
     switch (format) {
-    case ReportFormat::Tsv:
-        return (QStringList{
-                    time, tsvField(row.Caption), QStringLiteral("removed"), {}, {}, {}, {}, QStringLiteral("-1")}
-                    .join(QLatin1Char('\t'))
-                + QLatin1Char('\n'))
-            .toUtf8();
+    case ReportFormat::Tsv: {
+        // A row of the usual columns, so that a reader of the stream needs no other layout.
+        CatalogRow removed;
+        removed.Caption = row.Caption;
+        removed.Texts[CatalogRow::TextStatus] = QStringLiteral("removed");
+        removed.StateIcon = -1;
+        return time.toUtf8() + '\t' + tsvRow(removed);
+    }
     case ReportFormat::Json:
         return QStringLiteral("{\"time\": %1, \"file\": %2, \"removed\": true}\n")
             .arg(jsonString(time), jsonString(row.Caption))
