@@ -200,20 +200,28 @@ QRect AnchorLayout::designRect(const Placement& placement) const
     return rect;
 }
 
-QList<QRect> AnchorLayout::placed(QSize actual) const
+QList<QRect> AnchorLayout::designRects() const
 {
-    const QSize design = designSize();
     QList<QRect> rects;
     rects.reserve(m_items.size());
     for (const Placement& placement : m_items)
-        rects.append(anchoredRect(designRect(placement), placement.Anchors, design, actual));
+        rects.append(designRect(placement));
     return rects;
 }
 
-bool AnchorLayout::fitsIn(QSize actual) const
+QList<QRect> AnchorLayout::placed(const QList<QRect>& design, QSize actual) const
 {
-    const QList<QRect> design = placed(designSize());
-    const QList<QRect> rects = placed(actual);
+    const QSize size = designSize();
+    QList<QRect> rects;
+    rects.reserve(design.size());
+    for (qsizetype i = 0; i < design.size(); ++i)
+        rects.append(anchoredRect(design.at(i), m_items.at(i).Anchors, size, actual));
+    return rects;
+}
+
+bool AnchorLayout::fitsIn(const QList<QRect>& design, QSize actual) const
+{
+    const QList<QRect> rects = placed(design, actual);
     const QRect parent(QPoint(0, 0), actual);
     for (qsizetype i = 0; i < rects.size(); ++i) {
         const QRect& rect = rects.at(i);
@@ -266,20 +274,22 @@ QSize AnchorLayout::minimumSize() const
 {
     if (!m_minimum.isValid()) {
         const QSize design = designSize();
+        // The same for every length tried: each widget's preferred size is asked for once.
+        const QList<QRect> rects = designRects();
         // Each axis on its own, the other at its design length. The widgets only come closer as the parent
         // shrinks, so the lengths at which they fit form one range, searched by halves.
-        const auto least = [this](int designLength, auto sized) {
+        const auto least = [this, &rects](int designLength, auto sized) {
             int high = designLength;
             // A widget whose own minimum is more than its design length widens the smallest fit beyond it.
-            while (!fitsIn(sized(high)) && high < 4 * designLength)
+            while (!fitsIn(rects, sized(high)) && high < 4 * designLength)
                 high += std::max(1, designLength / 16);
             int low = Smallest;
-            if (fitsIn(sized(low)))
+            if (fitsIn(rects, sized(low)))
                 return low;
             // fitsIn(low) is false and fitsIn(high) true from here on.
             while (high - low > 1) {
                 const int middle = low + (high - low) / 2;
-                (fitsIn(sized(middle)) ? high : low) = middle;
+                (fitsIn(rects, sized(middle)) ? high : low) = middle;
             }
             return high;
         };
@@ -298,7 +308,7 @@ void AnchorLayout::invalidate()
 void AnchorLayout::setGeometry(const QRect& rect)
 {
     QLayout::setGeometry(rect);
-    const QList<QRect> rects = placed(rect.size());
+    const QList<QRect> rects = placed(designRects(), rect.size());
     for (qsizetype i = 0; i < m_items.size(); ++i) {
         const QRect at = rects.at(i).translated(rect.topLeft());
         // Hidden widgets are placed too, so that they appear in the right place when shown.

@@ -70,10 +70,12 @@ private:
 
     /// The placement's rectangle at the present scale, sized as its widget asks, in the design size.
     QRect designRect(const Placement& placement) const;
-    /// Every placement's rectangle in a parent of size actual, at the present scale.
-    QList<QRect> placed(QSize actual) const;
-    /// Whether the placements keep apart and inside a parent of size actual.
-    bool fitsIn(QSize actual) const;
+    /// Every placement's designRect, in the order of the placements.
+    QList<QRect> designRects() const;
+    /// design (designRects) anchored in a parent of size actual.
+    QList<QRect> placed(const QList<QRect>& design, QSize actual) const;
+    /// Whether the placements, laid out as design (designRects), keep apart and inside a parent of size actual.
+    bool fitsIn(const QList<QRect>& design, QSize actual) const;
 
     QSize m_designSize;
     double m_scale = 1.0;
