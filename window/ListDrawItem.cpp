@@ -39,7 +39,6 @@ void ListDrawItem(Canvas& canvas, const CatalogRow& item, const QRect& rect, boo
     if (item.StateIcon != CatalogRow::IconNone)
         canvas.drawImage(item.StateIcon, L + 1, T + 2);
     canvas.textOut(L + 15, textTop, item.Caption);
-    const int captionEnd = L + 15 + canvas.textWidth(item.Caption);
 
     const int S = w(0) + w(1);
     const int G = w(2);
@@ -50,7 +49,8 @@ void ListDrawItem(Canvas& canvas, const CatalogRow& item, const QRect& rect, boo
                                              [](const QString& count) { return count.isEmpty(); });
         const bool spreads = graph.BarKind == RowGraph::Kind::None && countsBlank;
         const int statusEnd = L + S - StatusMargin;
-        int left = item.Caption.isEmpty() ? L + 15 : captionEnd + StatusMargin;
+        // Only a status needs the name measured, and a row has none until its check ends.
+        int left = item.Caption.isEmpty() ? L + 15 : L + 15 + canvas.textWidth(item.Caption) + StatusMargin;
         int right = statusEnd;
         if (spreads) {
             left = std::max(left, L + w(0) + StatusMargin);
