@@ -186,17 +186,20 @@ TListViewEx::TListViewEx(QWidget* parent)
 
 void TListViewEx::setModel(QAbstractItemModel* model)
 {
-    if (this->model())
-        this->model()->disconnect(this);
+    // Only the list's own: the tree view leaves a model that is set again as it is, its connections included.
+    for (const QMetaObject::Connection& connection : std::as_const(FModelConnections))
+        disconnect(connection);
+    FModelConnections.clear();
     QTreeView::setModel(model);
     if (model) {
-        connect(model, &QAbstractItemModel::rowsInserted, this,
-                [this](const QModelIndex&, int first, int last) { fitCounts(first, last); });
-        connect(model, &QAbstractItemModel::dataChanged, this,
-                [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
-                    fitCounts(topLeft.row(), bottomRight.row());
-                });
-        connect(model, &QAbstractItemModel::modelReset, this, [this] { fitCounts(0, this->model()->rowCount() - 1); });
+        FModelConnections = {connect(model, &QAbstractItemModel::rowsInserted, this,
+                                     [this](const QModelIndex&, int first, int last) { fitCounts(first, last); }),
+                             connect(model, &QAbstractItemModel::dataChanged, this,
+                                     [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                                         fitCounts(topLeft.row(), bottomRight.row());
+                                     }),
+                             connect(model, &QAbstractItemModel::modelReset, this,
+                                     [this] { fitCounts(0, this->model()->rowCount() - 1); })};
     }
     applyInitialWidths();
     if (model)

@@ -129,6 +129,8 @@ private:
     int FViewportWidth = -1;
     QList<QImage> FStateImages;
     QString FEmptyText;
+    /// What setModel connected to the model, and only that.
+    QList<QMetaObject::Connection> FModelConnections;
     /// The selection is shown only while the list has the focus (a popup menu of its own does not take it away).
     bool FSelectionShown = false;
 };

@@ -167,6 +167,11 @@ TEST_F(ListViewExTest, ColumnWidthsSurviveANewFolder)
     model.addRows({"pt.po"});
     EXPECT_EQ(view.columnWidth(2), 140);
     EXPECT_EQ(view.columnWidth(1), 70);
+
+    // The same model set again still shows the rows added to it.
+    view.setModel(&model);
+    QApplication::processEvents();
+    EXPECT_TRUE(view.visualRect(model.index(model.insertRow("zh.po"), 0)).isValid());
 }
 
 TEST_F(ListViewExTest, RowsHaveRoomForTheIconAndTheText)
