@@ -51,16 +51,18 @@ bool raiseAboveStandard(int& fd)
     return true;
 }
 
-/// A close-on-exec pipe whose ends are not standard descriptors.
-bool makePipe(int ends[2], QString* error)
+/// A close-on-exec pipe whose ends are not standard descriptors. Returns 0 or the error number, taken before
+/// the message is made: decoding it may change errno.
+int makePipe(int ends[2], QString* error)
 {
     if (::pipe2(ends, O_CLOEXEC) != 0 || !raiseAboveStandard(ends[0]) || !raiseAboveStandard(ends[1])) {
-        *error = QStringLiteral("Pipe creation error: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        const int number = errno;
+        *error = QStringLiteral("Pipe creation error: %1").arg(QString::fromLocal8Bit(std::strerror(number)));
         closeFd(ends[0]);
         closeFd(ends[1]);
-        return false;
+        return number;
     }
-    return true;
+    return 0;
 }
 
 int openPidFd(pid_t pid)
@@ -159,8 +161,8 @@ int spawnChild(const QString& commandLine, QList<QByteArray> environment, int in
     if (!trampoline.isEmpty()) {
         // Above the standard descriptors, so that placing them never overwrites it.
         QString error;
-        if (!makePipe(status, &error))
-            return errno != 0 ? errno : EMFILE;
+        if (const int pipeError = makePipe(status, &error); pipeError != 0)
+            return pipeError;
         words.prepend(QByteArray::number(status[1]));
         words.prepend(QByteArray::number(::getpid()));
         words.prepend(trampoline);
@@ -323,8 +325,11 @@ void TRunnerThread::RunChild()
             }
         }
     };
-    if (!makePipe(input, &FPipeError) || !makePipe(output, &FPipeError)) {
-        FStartErrorNumber = errno;
+    int pipeError = makePipe(input, &FPipeError);
+    if (pipeError == 0)
+        pipeError = makePipe(output, &FPipeError);
+    if (pipeError != 0) {
+        FStartErrorNumber = pipeError;
         startFailed(FPipeError);
         return;
     }
