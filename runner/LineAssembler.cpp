@@ -92,8 +92,7 @@ void LineAssembler::takeBlock(QByteArrayView block)
                 m_skipLeadingLf = true;
             }
         }
-        m_shownLength = 0;
-        completeLine(std::exchange(m_pending, QByteArray()));
+        completeLine(takePending());
     }
     // Passing the whole beginning on after every block would cost the square of a long line's length; past
     // a few pages it is passed on each time it has doubled, which keeps the total linear.
@@ -109,6 +108,12 @@ void LineAssembler::appendToLine(QByteArrayView bytes)
     if (MaxLineLength > 0)
         bytes = bytes.first(std::min(bytes.size(), std::max<qsizetype>(0, MaxLineLength - m_pending.size())));
     m_pending.append(bytes);
+}
+
+QByteArray LineAssembler::takePending()
+{
+    m_shownLength = 0;
+    return std::exchange(m_pending, QByteArray());
 }
 
 void LineAssembler::showRow(const QByteArray& text)
@@ -153,8 +158,7 @@ void LineAssembler::finish()
         return;
     // The last line of a run counts as complete even without its line end, but it is no output that
     // arrived now, so the silence counter is left alone.
-    m_shownLength = 0;
-    deliverLine(std::exchange(m_pending, QByteArray()));
+    deliverLine(takePending());
 }
 
 void LineAssembler::writeInputLines(const InputWriter& write)
@@ -168,8 +172,7 @@ void LineAssembler::writeInputLines(const InputWriter& write)
         if (!bytes.isEmpty())
             write(bytes);
         if (InputToOutput) {
-            m_shownLength = 0;
-            const QByteArray echo = std::exchange(m_pending, QByteArray()) + text;
+            const QByteArray echo = takePending() + text;
             showRow(echo);
             m_partialShown = false;
             if (m_receivers.OnNewLine)

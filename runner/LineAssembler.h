@@ -83,6 +83,8 @@ private:
     void beginningOfLine();
     void showRow(const QByteArray& text);
     void appendToLine(QByteArrayView bytes);
+    /// Takes the line gathered so far; the next one starts empty, no beginning of it passed on yet.
+    QByteArray takePending();
 
     Receivers m_receivers;
     QByteArray m_pending;
