@@ -19,32 +19,43 @@ struct MimeAppsList
     QHash<QString, QStringList> Removed;
 };
 
-MimeAppsList readMimeAppsList(const QString& filePath)
+/// Calls entry(group, key, value) for each "key=value" line of a desktop's key file (a desktop entry, a
+/// mimeapps.list), group being the header line above it ("[Desktop Entry]"), key trimmed, value as written; a
+/// line before any header, a comment or one without a key is left out.
+template <typename Entry> void readKeyFile(const QString& filePath, Entry entry)
 {
-    MimeAppsList list;
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return list;
+        return;
     QTextStream in(&file);
-    QHash<QString, QStringList>* group = nullptr;
+    QString group;
     while (!in.atEnd()) {
         const QString line = in.readLine().trimmed();
         if (line.startsWith(QLatin1Char('['))) {
-            if (line == QLatin1String("[Default Applications]"))
-                group = &list.Defaults;
-            else if (line == QLatin1String("[Added Associations]"))
-                group = &list.Added;
-            else if (line == QLatin1String("[Removed Associations]"))
-                group = &list.Removed;
-            else
-                group = nullptr;
+            group = line;
             continue;
         }
         const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (!group || equals <= 0 || line.startsWith(QLatin1Char('#')))
+        if (group.isEmpty() || equals <= 0 || line.startsWith(QLatin1Char('#')))
             continue;
-        (*group)[line.left(equals).trimmed()] += line.mid(equals + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        entry(group, line.left(equals).trimmed(), line.mid(equals + 1));
     }
+}
+
+MimeAppsList readMimeAppsList(const QString& filePath)
+{
+    MimeAppsList list;
+    readKeyFile(filePath, [&list](const QString& group, const QString& type, const QString& ids) {
+        QHash<QString, QStringList>* lists = nullptr;
+        if (group == QLatin1String("[Default Applications]"))
+            lists = &list.Defaults;
+        else if (group == QLatin1String("[Added Associations]"))
+            lists = &list.Added;
+        else if (group == QLatin1String("[Removed Associations]"))
+            lists = &list.Removed;
+        if (lists)
+            (*lists)[type] += ids.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    });
     return list;
 }
 
@@ -83,24 +94,10 @@ bool isInstalled(const DesktopApp& app)
 QHash<QString, QString> ReadDesktopEntry(const QString& filePath)
 {
     QHash<QString, QString> values;
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return values;
-    QTextStream in(&file);
-    bool inGroup = false;
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
-        if (line.startsWith(QLatin1Char('['))) {
-            inGroup = line == QLatin1String("[Desktop Entry]");
-            continue;
-        }
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (!inGroup || equals <= 0 || line.startsWith(QLatin1Char('#')))
-            continue;
-        const QString key = line.left(equals).trimmed();
-        if (!key.contains(QLatin1Char('[')) && !values.contains(key))
-            values.insert(key, line.mid(equals + 1).trimmed());
-    }
+    readKeyFile(filePath, [&values](const QString& group, const QString& key, const QString& value) {
+        if (group == QLatin1String("[Desktop Entry]") && !key.contains(QLatin1Char('[')) && !values.contains(key))
+            values.insert(key, value.trimmed());
+    });
     return values;
 }
 
