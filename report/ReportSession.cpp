@@ -2,12 +2,12 @@
 
 #include "catalog/MsgfmtStats.h"
 #include "report/ReportVerdict.h"
+#include "runner/LocalPath.h"
 #include "shell/FolderEntries.h"
 #include "shell/ShellNotify.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -45,7 +45,8 @@ int terminalColumns()
 /// Why the folder's entries cannot be listed; empty when they can.
 QString listingError(const QString& folder)
 {
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    // The same bytes the engine lists, so that the two can never disagree about a folder.
+    DIR* dir = ::opendir(encodeLocalPath(folder).constData());
     if (dir) {
         ::closedir(dir);
         return {};
