@@ -37,8 +37,13 @@ int childProcesses()
     int count = 0;
     for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile children(tasks.filePath(task + QStringLiteral("/children")));
-        if (!children.open(QIODevice::ReadOnly))
+        if (!children.open(QIODevice::ReadOnly)) {
+            // A thread that ended since the listing takes its file with it; its children, if any,
+            // already belong to another thread of the process.
+            if (!QFileInfo::exists(tasks.filePath(task)))
+                continue;
             return -1;
+        }
         const QList<QByteArray> pids = children.readAll().split(' ');
         count += static_cast<int>(
             std::count_if(pids.cbegin(), pids.cend(), [](const QByteArray& pid) { return !pid.trimmed().isEmpty(); }));
