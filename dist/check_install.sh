@@ -21,7 +21,7 @@ fail() {
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
 
 share=$prefix/share
-expected=(bin/quillmark bin/quillmark-report libexec/quillmark/quillmark-exec "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml"
+expected=(bin/quillmark bin/quillmark-report "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml"
     share/man/man1/quillmark.1.gz share/man/man1/quillmark-report.1.gz share/doc/quillmark/copyright)
 for size in "${sizes[@]}"; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
@@ -58,7 +58,7 @@ for program in quillmark quillmark-report; do
     out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/$program" --version 2>&1)
     [ "$out" = "$program $version" ] || fail "$program --version printed '$out'"
 done
-# The installed report finds its child trampoline and checks a file with msgfmt.
+# The installed report checks a file with msgfmt.
 printf 'msgid ""\nmsgstr "Content-Type: text/plain; charset=UTF-8\\n"\n\nmsgid "a"\nmsgstr "b"\n' >"$prefix/de.po"
 out=$("$prefix/bin/quillmark-report" --format tsv "$prefix" 2>&1)
 [ "$(printf '%s\n' "$out" | sed -n 2p)" = "$(printf 'de.po\t100%%\t1\t1\t0\t0\t0')" ] ||

@@ -34,7 +34,7 @@ for package in gettext libqt6core6 libqt6gui6 libqt6widgets6 libc6 libstdc++6; d
 done
 
 files=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
-for file in ./usr/bin/quillmark ./usr/bin/quillmark-report ./usr/libexec/quillmark/quillmark-exec "./usr/share/applications/$id.desktop" \
+for file in ./usr/bin/quillmark ./usr/bin/quillmark-report "./usr/share/applications/$id.desktop" \
     "./usr/share/metainfo/$id.metainfo.xml" "./usr/share/icons/hicolor/48x48/apps/$id.png" \
     ./usr/share/man/man1/quillmark.1.gz ./usr/share/man/man1/quillmark-report.1.gz ./usr/share/doc/quillmark/copyright; do
     echo "$files" | grep -qxF "$file" || fail "the package lacks $file"

@@ -1,5 +1,6 @@
 #include "runner/CommandRunner.h"
 
+#include "runner/ChildStart.h"
 #include "runner/CommandLine.h"
 #include "runner/LocalPath.h"
 #include "runner/ProcessTimer.h"
@@ -9,12 +10,13 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstring>
+#include <iterator>
 #include <mutex>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <spawn.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
@@ -35,20 +37,6 @@ void closeFd(int& fd)
         ::close(fd);
         fd = -1;
     }
-}
-
-/// Moves a descriptor above the standard ones, so that placing the child's standard descriptors can
-/// never overwrite one of our pipe ends (it can be 0, 1 or 2 when the program runs without them).
-bool raiseAboveStandard(int& fd)
-{
-    if (fd > STDERR_FILENO)
-        return true;
-    const int raised = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-    if (raised < 0)
-        return false;
-    ::close(fd);
-    fd = raised;
-    return true;
 }
 
 /// A close-on-exec pipe whose ends are not standard descriptors. Returns 0 or the error number, taken before
@@ -73,25 +61,6 @@ int openPidFd(pid_t pid)
     (void)pid;
     return -1;
 #endif
-}
-
-/// The trampoline that starts every child (see ExecTrampoline.cpp): beside the program, where it is installed
-/// relative to the program, or in the build tree. Empty when there is none: children then start directly.
-const QByteArray& trampolinePath()
-{
-    static const QByteArray path = [] {
-        char self[4096];
-        const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-        QByteArray folder = length > 0 ? QByteArray(self, length) : QByteArray();
-        folder.truncate(folder.lastIndexOf('/') + 1);
-        for (const QByteArray& candidate : {folder + "quillmark-exec", folder + "../" QUILLMARK_EXEC_INSTALLED,
-                                            QByteArray(QUILLMARK_EXEC_BUILD_PATH)}) {
-            if (!folder.isEmpty() && ::access(candidate.constData(), X_OK) == 0)
-                return candidate;
-        }
-        return QByteArray();
-    }();
-    return path;
 }
 
 /// The one thread that starts the children of runs with a time limit, for the whole life of the program: a
@@ -145,9 +114,9 @@ private:
 };
 
 /// Starts the program of commandLine with the given environment, its standard input on inputFd and
-/// its standard output and error on outputFd, through the trampoline when there is one: on the spawning
-/// thread, or on this one when the child is sure to have ended before this thread does. Returns 0 or the
-/// error number; the program not found is an error here too, with the trampoline's child already reaped.
+/// its standard output and error on outputFd: on the spawning thread, or on this one when the child is sure
+/// to have ended before this thread does. Returns 0 or the error number; the program not found is an error
+/// here too.
 int spawnChild(const QString& commandLine, QList<QByteArray> environment, int inputFd, int outputFd, pid_t* pid,
                bool fromThisThread)
 {
@@ -156,18 +125,8 @@ int spawnChild(const QString& commandLine, QList<QByteArray> environment, int in
         words.append(encodeLocalPath(word));
     if (words.isEmpty())
         return ENOENT;
-    const QByteArray& trampoline = trampolinePath();
-    int status[2] = {-1, -1};
-    if (!trampoline.isEmpty()) {
-        // Above the standard descriptors, so that placing them never overwrites it.
-        QString error;
-        if (const int pipeError = makePipe(status, &error); pipeError != 0)
-            return pipeError;
-        words.prepend(QByteArray::number(status[1]));
-        words.prepend(QByteArray::number(::getpid()));
-        words.prepend(trampoline);
-    }
-    std::vector<char*> argv;
+    // The first slot is left free for the shell that runs a script without "#!".
+    std::vector<char*> argv{nullptr};
     for (QByteArray& word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);
@@ -176,49 +135,17 @@ int spawnChild(const QString& commandLine, QList<QByteArray> environment, int in
         envp.push_back(entry.data());
     envp.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, inputFd, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, outputFd, STDERR_FILENO);
-    // Placed on itself, which clears its close-on-exec mark for the trampoline alone.
-    if (status[1] >= 0)
-        posix_spawn_file_actions_adddup2(&actions, status[1], status[1]);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // The child starts with default signal handling and nothing blocked, whatever this program set up.
-    sigset_t noSignals;
-    sigemptyset(&noSignals);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (const int signal : {SIGPIPE, SIGINT, SIGQUIT, SIGCHLD, SIGTERM, SIGHUP})
-        sigaddset(&defaults, signal);
-    posix_spawnattr_setsigmask(&attributes, &noSignals);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-    const auto spawn = [&] {
-        return status[1] >= 0 ? ::posix_spawn(pid, argv[0], &actions, &attributes, argv.data(), envp.data())
-                              : ::posix_spawnp(pid, argv[0], &actions, &attributes, argv.data(), envp.data());
-    };
-    int error = fromThisThread ? spawn() : SpawnThread::instance().run(spawn);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (status[1] >= 0) {
-        closeFd(status[1]);
-        // The trampoline's exec closes the pipe; a failed one writes its error number first.
-        if (error == 0) {
-            int childError = 0;
-            ssize_t n = 0;
-            while ((n = ::read(status[0], &childError, sizeof childError)) < 0 && errno == EINTR) { }
-            if (n == static_cast<ssize_t>(sizeof childError)) {
-                error = childError;
-                while (::waitpid(*pid, nullptr, 0) < 0 && errno == EINTR) { }
-            }
-        }
-        closeFd(status[0]);
-    }
-    return error;
+    // The child starts with default handling of these and nothing blocked, whatever this program set up.
+    static constexpr int defaultSignals[] = {SIGPIPE, SIGINT, SIGQUIT, SIGCHLD, SIGTERM, SIGHUP};
+    ChildStart start;
+    start.argv = argv.data() + 1;
+    start.envp = envp.data();
+    start.inputFd = inputFd;
+    start.outputFd = outputFd;
+    start.defaultSignals = defaultSignals;
+    start.defaultSignalCount = static_cast<int>(std::size(defaultSignals));
+    const auto spawn = [&] { return startChild(start, pid); };
+    return fromThisThread ? spawn() : SpawnThread::instance().run(spawn);
 }
 
 /// Waits for a child that its run no longer watches, so that it never lingers as a zombie.

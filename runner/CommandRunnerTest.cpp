@@ -596,6 +596,33 @@ TEST_F(CommandRunnerTest, ChildGetsNoDescriptorOfAnyRun)
     EXPECT_EQ(log.lines(), QList<QByteArray>{expectedLine});
 }
 
+TEST_F(CommandRunnerTest, TheChildStartsWithDefaultHandlingOfTheProgramsSignalsAndNothingBlocked)
+{
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction pipeBefore = {};
+    struct sigaction hangUpBefore = {};
+    sigaction(SIGPIPE, &ignore, &pipeBefore);
+    sigaction(SIGHUP, &ignore, &hangUpBefore);
+    // What the child may keep ignoring: what this process ignores, less the six it gets the default of.
+    unsigned long long ignored = 0;
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigIgn:", 0) == 0)
+            ignored = std::stoull(line.substr(7), nullptr, 16);
+    for (const int handled : {SIGPIPE, SIGINT, SIGQUIT, SIGCHLD, SIGTERM, SIGHUP})
+        ignored &= ~(1ULL << (handled - 1));
+    runner.CommandLine = QStringLiteral("grep -E \"^Sig(Blk|Ign):\" /proc/self/status");
+    runner.Execute();
+    const bool ended = waitFor(Event::Kind::Terminated);
+    sigaction(SIGPIPE, &pipeBefore, nullptr);
+    sigaction(SIGHUP, &hangUpBefore, nullptr);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(log.lines(),
+              (QList<QByteArray>{"SigBlk:\t0000000000000000",
+                                 QByteArray("SigIgn:\t") + QByteArray::number(ignored, 16).rightJustified(16, '0')}));
+}
+
 TEST_F(CommandRunnerTest, SecondExecuteOnBusyRunnerStopsEarlierRunFirst)
 {
     start({"pid", "forever"});
