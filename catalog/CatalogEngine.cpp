@@ -11,9 +11,12 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QSet>
+#include <QSocketNotifier>
 
 #include <dirent.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -71,11 +74,23 @@ CatalogEngine::CatalogEngine(QObject* parent)
     ListRunner.KeptLines = 1;
     ListRunner.MaxLineLength = MaxCheckLineLength;
     addSlot(&ListRunner, &FLastLine);
+    m_endedFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_endedFd >= 0) {
+        m_endedNotifier = std::make_unique<QSocketNotifier>(m_endedFd, QSocketNotifier::Read);
+        connect(m_endedNotifier.get(), &QSocketNotifier::activated, this, [this] {
+            eventfd_t count;
+            [[maybe_unused]] const auto n = ::read(m_endedFd, &count, sizeof count);
+            finishEndedChecks();
+        });
+    }
 }
 
 CatalogEngine::~CatalogEngine()
 {
     StopChecks();
+    m_endedNotifier.reset();
+    if (m_endedFd >= 0)
+        ::close(m_endedFd);
 }
 
 CatalogEngine::CheckSlot& CatalogEngine::addSlot(TCommandRunner* runner, QByteArray* lastLine)
@@ -240,6 +255,7 @@ void CatalogEngine::startCheck(CheckSlot& slot, int row)
     slot.TimedOut = false;
     slot.Runner->Tag = row;
     slot.Running = true;
+    slot.Run = ++m_runCount;
     const QString reason = UncheckableReason(encodeLocalPath(FFolder) + m_rows.row(row).Name);
     if (!reason.isEmpty()) {
         finishCheck(slot, [&](CatalogRow& r) { SetErrorRow(r, reason); });
@@ -256,8 +272,9 @@ void CatalogEngine::checkTimedOut(CheckSlot& slot)
     if (!slot.Running)
         return;
     slot.TimedOut = true;
-    // The end event of the stopped check runs inside the stop and finds the mark.
+    // The stopped check's reader has handed its end over by the time the stop returns.
     slot.Runner->Stop();
+    finishEndedChecks();
 }
 
 void CatalogEngine::StopChecks()
@@ -272,8 +289,7 @@ void CatalogEngine::StopChecks()
     for (const auto& slot : m_slots)
         if (TRunnerThread* thread = slot->Runner->Thread())
             thread->Terminate();
-    // The end event of a check stopped here runs inside the stop and, seeing the idle sentinel, only hides
-    // the progress panel.
+    // The end a check stopped here hands over finds it no longer running and is dropped.
     for (const auto& slot : m_slots) {
         slot->Runner->Stop();
         slot->Running = false;
@@ -460,23 +476,52 @@ void CatalogEngine::ListRunnerNewLine(TCommandRunner* Sender, const QByteArray& 
 
 void CatalogEngine::ListRunnerTerminated(TCommandRunner* Sender)
 {
-    // The decision runs on the UI thread, so it can never overlap a read's switch to the idle sentinel.
-    UiHandover::instance().call([this, Sender] {
-        CheckSlot* slot = slotOf(Sender);
-        if (!slot)
-            return;
-        const TChildExit exit = slot->Runner->ExitStatus();
-        if (slot->TimedOut) {
+    // The end is handed over without waiting, so that the reader ends at once and the UI thread, when it
+    // comes to the end, finds the runner free for the next check. That spares each check two hand-overs
+    // between threads. The decision still runs on the UI thread, where a stop or a read that came first has
+    // ended the check the number names.
+    const CheckSlot* slot = slotOf(Sender);
+    if (!slot)
+        return;
+    {
+        std::lock_guard lock(m_endedMutex);
+        // One wake takes every end handed over until it is handled.
+        if (m_endedRuns.empty() && m_endedFd >= 0) {
+            const eventfd_t one = 1;
+            [[maybe_unused]] const auto written = ::write(m_endedFd, &one, sizeof one);
+        }
+        m_endedRuns.push_back(slot->Run);
+    }
+    if (m_endedFd < 0)
+        UiHandover::instance().call([this] { finishEndedChecks(); });
+}
+
+void CatalogEngine::finishEndedChecks()
+{
+    std::vector<quint64> ended;
+    {
+        std::lock_guard lock(m_endedMutex);
+        ended.swap(m_endedRuns);
+    }
+    // A row's end may start or stop other checks: each end looks its check up afresh.
+    for (const quint64 run : ended) {
+        const auto found = std::find_if(m_slots.cbegin(), m_slots.cend(),
+                                        [run](const auto& slot) { return slot->Running && slot->Run == run; });
+        if (found == m_slots.cend())
+            continue;
+        CheckSlot& slot = **found;
+        if (slot.TimedOut) {
             const QString detail
                 = QStringLiteral("msgfmt was stopped: it had not finished after %1 s").arg(CheckTimeLimit);
-            finishCheck(*slot, [&](CatalogRow& row) {
+            finishCheck(slot, [&](CatalogRow& row) {
                 SetErrorRow(row, QStringLiteral("Timed out after %1 s").arg(CheckTimeLimit), detail);
             });
-            return;
+            continue;
         }
-        finishCheck(*slot,
-                    [&](CatalogRow& row) { EvaluateCheckEnd(row, *slot->LastLine, exit, FYellowNum, FYellowDen); });
-    });
+        const TChildExit exit = slot.Runner->ExitStatus();
+        finishCheck(slot,
+                    [&](CatalogRow& row) { EvaluateCheckEnd(row, *slot.LastLine, exit, FYellowNum, FYellowDen); });
+    }
 }
 
 void CatalogEngine::ListRunnerStartError(TCommandRunner* Sender, const QString& Message)
