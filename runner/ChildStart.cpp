@@ -134,8 +134,8 @@ long placeOn(int fd, int target)
 {
     // All zero: SIG_DFL with no flags, and the empty mask, in every layout the kernel has for them.
     const long zeroed[8] = {};
-    for (int i = 0; i < start.defaultSignalCount; ++i)
-        systemCall(SYS_rt_sigaction, start.defaultSignals[i], reinterpret_cast<long>(zeroed), 0, kKernelSigsetSize);
+    for (const int signal : {SIGPIPE, SIGINT, SIGQUIT, SIGCHLD, SIGTERM, SIGHUP})
+        systemCall(SYS_rt_sigaction, signal, reinterpret_cast<long>(zeroed), 0, kKernelSigsetSize);
     for (const auto& [fd, target] : {std::pair{start.inputFd, STDIN_FILENO}, std::pair{start.outputFd, STDOUT_FILENO},
                                      std::pair{start.outputFd, STDERR_FILENO}}) {
         if (const long result = placeOn(fd, target); result < 0)
@@ -152,6 +152,8 @@ long placeOn(int fd, int target)
 
 } // namespace
 
+namespace {
+
 bool raiseAboveStandard(int& fd)
 {
     if (fd > STDERR_FILENO)
@@ -164,16 +166,27 @@ bool raiseAboveStandard(int& fd)
     return true;
 }
 
+} // namespace
+
+int makeChildPipe(int ends[2])
+{
+    ends[0] = ends[1] = -1;
+    if (::pipe2(ends, O_CLOEXEC) == 0 && raiseAboveStandard(ends[0]) && raiseAboveStandard(ends[1]))
+        return 0;
+    const int error = errno;
+    for (int i = 0; i < 2; ++i) {
+        if (ends[i] >= 0)
+            ::close(ends[i]);
+        ends[i] = -1;
+    }
+    return error;
+}
+
 int startChild(const ChildStart& start, pid_t* pid)
 {
-    int status[2] = {-1, -1};
-    if (::pipe2(status, O_CLOEXEC) != 0 || !raiseAboveStandard(status[0]) || !raiseAboveStandard(status[1])) {
-        const int error = errno;
-        for (const int fd : status)
-            if (fd >= 0)
-                ::close(fd);
+    int status[2];
+    if (const int error = makeChildPipe(status); error != 0)
         return error;
-    }
     const pid_t parent = ::getpid();
     const pid_t child = ::vfork();
     if (child == 0)

@@ -12,18 +12,17 @@ struct ChildStart
     char* const* envp = nullptr;
     int inputFd = -1; ///< becomes standard input
     int outputFd = -1; ///< becomes standard output and error
-    /// Signals that the child sets back to their default handling; it starts with none blocked.
-    const int* defaultSignals = nullptr;
-    int defaultSignalCount = 0;
 };
 
-/// Moves a descriptor above the standard ones, keeping it close-on-exec, so that placing a child's standard
-/// descriptors can never overwrite it (it can be 0, 1 or 2 when the program runs without them).
-bool raiseAboveStandard(int& fd);
+/// A close-on-exec pipe whose ends are not standard descriptors, so that placing a child's standard
+/// descriptors can never overwrite one (they can be 0, 1 or 2 when the program runs without them). Returns 0
+/// or the error number.
+int makeChildPipe(int ends[2]);
 
-/// Starts a child that the kernel kills when the calling thread ends. Must be called with every signal
-/// blocked. Returns 0 with *pid set once the program runs, or the error number of the failed start, the
-/// child then reaped.
+/// Starts a child that the kernel kills when the calling thread ends. It starts with default handling of the
+/// signals the program handles (SIGPIPE, SIGINT, SIGQUIT, SIGCHLD, SIGTERM, SIGHUP) and nothing blocked,
+/// whatever the program set up. Must be called with every signal blocked. Returns 0 with *pid set once the program
+/// runs, or the error number of the failed start, the child then reaped.
 int startChild(const ChildStart& start, pid_t* pid);
 
 #endif // QUILLMARK_RUNNER_CHILDSTART_H

@@ -10,7 +10,6 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstring>
-#include <iterator>
 #include <mutex>
 #include <vector>
 
@@ -39,18 +38,13 @@ void closeFd(int& fd)
     }
 }
 
-/// A close-on-exec pipe whose ends are not standard descriptors. Returns 0 or the error number, taken before
-/// the message is made: decoding it may change errno.
+/// makeChildPipe's pipe; when it fails, *error says why. Returns 0 or the error number.
 int makePipe(int ends[2], QString* error)
 {
-    if (::pipe2(ends, O_CLOEXEC) != 0 || !raiseAboveStandard(ends[0]) || !raiseAboveStandard(ends[1])) {
-        const int number = errno;
+    const int number = makeChildPipe(ends);
+    if (number != 0)
         *error = QStringLiteral("Pipe creation error: %1").arg(QString::fromLocal8Bit(std::strerror(number)));
-        closeFd(ends[0]);
-        closeFd(ends[1]);
-        return number;
-    }
-    return 0;
+    return number;
 }
 
 int openPidFd(pid_t pid)
@@ -135,15 +129,11 @@ int spawnChild(const QString& commandLine, QList<QByteArray> environment, int in
         envp.push_back(entry.data());
     envp.push_back(nullptr);
 
-    // The child starts with default handling of these and nothing blocked, whatever this program set up.
-    static constexpr int defaultSignals[] = {SIGPIPE, SIGINT, SIGQUIT, SIGCHLD, SIGTERM, SIGHUP};
     ChildStart start;
     start.argv = argv.data() + 1;
     start.envp = envp.data();
     start.inputFd = inputFd;
     start.outputFd = outputFd;
-    start.defaultSignals = defaultSignals;
-    start.defaultSignalCount = static_cast<int>(std::size(defaultSignals));
     const auto spawn = [&] { return startChild(start, pid); };
     return fromThisThread ? spawn() : SpawnThread::instance().run(spawn);
 }
