@@ -11,12 +11,9 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QSet>
-#include <QSocketNotifier>
 
 #include <dirent.h>
-#include <sys/eventfd.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -74,23 +71,12 @@ CatalogEngine::CatalogEngine(QObject* parent)
     ListRunner.KeptLines = 1;
     ListRunner.MaxLineLength = MaxCheckLineLength;
     addSlot(&ListRunner, &FLastLine);
-    m_endedFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_endedFd >= 0) {
-        m_endedNotifier = std::make_unique<QSocketNotifier>(m_endedFd, QSocketNotifier::Read);
-        connect(m_endedNotifier.get(), &QSocketNotifier::activated, this, [this] {
-            eventfd_t count;
-            [[maybe_unused]] const auto n = ::read(m_endedFd, &count, sizeof count);
-            finishEndedChecks();
-        });
-    }
 }
 
 CatalogEngine::~CatalogEngine()
 {
     StopChecks();
-    m_endedNotifier.reset();
-    if (m_endedFd >= 0)
-        ::close(m_endedFd);
+    UiHandover::instance().cancelPosted(this);
 }
 
 CatalogEngine::CheckSlot& CatalogEngine::addSlot(TCommandRunner* runner, QByteArray* lastLine)
@@ -274,7 +260,7 @@ void CatalogEngine::checkTimedOut(CheckSlot& slot)
     slot.TimedOut = true;
     // The stopped check's reader has handed its end over by the time the stop returns.
     slot.Runner->Stop();
-    finishEndedChecks();
+    UiHandover::instance().runPending();
 }
 
 void CatalogEngine::StopChecks()
@@ -289,7 +275,8 @@ void CatalogEngine::StopChecks()
     for (const auto& slot : m_slots)
         if (TRunnerThread* thread = slot->Runner->Thread())
             thread->Terminate();
-    // The end a check stopped here hands over finds it no longer running and is dropped.
+    // The end a check stopped here hands over runs inside the stop and, seeing the idle sentinel, only hides
+    // the progress panel; or it comes later and finds its check no longer running.
     for (const auto& slot : m_slots) {
         slot->Runner->Stop();
         slot->Running = false;
@@ -480,48 +467,26 @@ void CatalogEngine::ListRunnerTerminated(TCommandRunner* Sender)
     // comes to the end, finds the runner free for the next check. That spares each check two hand-overs
     // between threads. The decision still runs on the UI thread, where a stop or a read that came first has
     // ended the check the number names.
-    const CheckSlot* slot = slotOf(Sender);
-    if (!slot)
-        return;
-    {
-        std::lock_guard lock(m_endedMutex);
-        // One wake takes every end handed over until it is handled.
-        if (m_endedRuns.empty() && m_endedFd >= 0) {
-            const eventfd_t one = 1;
-            [[maybe_unused]] const auto written = ::write(m_endedFd, &one, sizeof one);
-        }
-        m_endedRuns.push_back(slot->Run);
-    }
-    if (m_endedFd < 0)
-        UiHandover::instance().call([this] { finishEndedChecks(); });
+    if (const CheckSlot* slot = slotOf(Sender))
+        UiHandover::instance().post(this, [this, run = slot->Run] { finishEndedCheck(run); });
 }
 
-void CatalogEngine::finishEndedChecks()
+void CatalogEngine::finishEndedCheck(quint64 run)
 {
-    std::vector<quint64> ended;
-    {
-        std::lock_guard lock(m_endedMutex);
-        ended.swap(m_endedRuns);
+    const auto found = std::find_if(m_slots.cbegin(), m_slots.cend(),
+                                    [run](const auto& slot) { return slot->Running && slot->Run == run; });
+    if (found == m_slots.cend())
+        return;
+    CheckSlot& slot = **found;
+    if (slot.TimedOut) {
+        const QString detail = QStringLiteral("msgfmt was stopped: it had not finished after %1 s").arg(CheckTimeLimit);
+        finishCheck(slot, [&](CatalogRow& row) {
+            SetErrorRow(row, QStringLiteral("Timed out after %1 s").arg(CheckTimeLimit), detail);
+        });
+        return;
     }
-    // A row's end may start or stop other checks: each end looks its check up afresh.
-    for (const quint64 run : ended) {
-        const auto found = std::find_if(m_slots.cbegin(), m_slots.cend(),
-                                        [run](const auto& slot) { return slot->Running && slot->Run == run; });
-        if (found == m_slots.cend())
-            continue;
-        CheckSlot& slot = **found;
-        if (slot.TimedOut) {
-            const QString detail
-                = QStringLiteral("msgfmt was stopped: it had not finished after %1 s").arg(CheckTimeLimit);
-            finishCheck(slot, [&](CatalogRow& row) {
-                SetErrorRow(row, QStringLiteral("Timed out after %1 s").arg(CheckTimeLimit), detail);
-            });
-            continue;
-        }
-        const TChildExit exit = slot.Runner->ExitStatus();
-        finishCheck(slot,
-                    [&](CatalogRow& row) { EvaluateCheckEnd(row, *slot.LastLine, exit, FYellowNum, FYellowDen); });
-    }
+    const TChildExit exit = slot.Runner->ExitStatus();
+    finishCheck(slot, [&](CatalogRow& row) { EvaluateCheckEnd(row, *slot.LastLine, exit, FYellowNum, FYellowDen); });
 }
 
 void CatalogEngine::ListRunnerStartError(TCommandRunner* Sender, const QString& Message)

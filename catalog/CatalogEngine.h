@@ -11,11 +11,8 @@
 #include <QStringList>
 #include <QTimer>
 
-class QSocketNotifier;
-
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 /// Reads a folder into the catalog's rows and checks them with msgfmt, up to Jobs at once, then checks single
@@ -190,8 +187,8 @@ private:
     /// a regular file that exists.
     void startCheck(CheckSlot& slot, int row);
     void checkTimedOut(CheckSlot& slot);
-    /// Applies the ends the readers have handed over, each to its check if that still runs.
-    void finishEndedChecks();
+    /// Applies the end of check run, handed over by its reader, if that check still runs.
+    void finishEndedCheck(quint64 run);
     void postCheckNext();
     void setProgressVisible(bool visible);
     /// The panel shows only while a check runs or is about to: an idle engine never has it shown.
@@ -219,12 +216,6 @@ private:
     QList<QByteArray> m_heldRechecks;
     /// The last number given to a check.
     quint64 m_runCount = 0;
-    /// The numbers of checks whose readers have seen their end, in that order; filled by the readers.
-    std::mutex m_endedMutex;
-    std::vector<quint64> m_endedRuns;
-    /// Wakes this thread for them: a reader then shares nothing with the event loop but the guarded list.
-    int m_endedFd = -1;
-    std::unique_ptr<QSocketNotifier> m_endedNotifier;
 };
 
 #endif // QUILLMARK_CATALOG_CATALOGENGINE_H

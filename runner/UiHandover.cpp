@@ -11,6 +11,9 @@
 struct UiHandover::Request
 {
     const std::function<void()>* call = nullptr;
+    /// A posted call, which nobody waits for: the request owns it.
+    std::function<void()> posted;
+    const void* owner = nullptr;
     std::thread::id caller;
     std::exception_ptr error;
     bool done = false;
@@ -54,6 +57,9 @@ bool UiHandover::isServing(std::thread::id worker) const
 
 UiHandover::~UiHandover()
 {
+    for (Request* request : m_queue)
+        if (request->posted)
+            delete request;
     m_notifier.reset();
     if (m_wakeFd >= 0)
         ::close(m_wakeFd);
@@ -70,17 +76,32 @@ void UiHandover::call(const std::function<void()>& call)
     request.caller = std::this_thread::get_id();
     std::unique_lock lock(m_mutex);
     m_queue.push_back(&request);
-    m_uiWake.notify_all();
-    // Without it only a serveUntil() would ever run the call.
-    Q_ASSERT(m_notifier);
-    if (m_notifier) {
-        const eventfd_t one = 1;
-        [[maybe_unused]] const auto n = ::write(m_wakeFd, &one, sizeof one);
-    }
+    wakeUiThread();
     m_callDone.wait(lock, [&request] { return request.done; });
     lock.unlock();
     if (request.error)
         std::rethrow_exception(request.error);
+}
+
+void UiHandover::post(const void* owner, std::function<void()> call)
+{
+    auto request = std::make_unique<Request>();
+    request->posted = std::move(call);
+    request->owner = owner;
+    std::lock_guard lock(m_mutex);
+    m_queue.push_back(request.release());
+    wakeUiThread();
+}
+
+void UiHandover::cancelPosted(const void* owner)
+{
+    std::lock_guard lock(m_mutex);
+    const auto cancelled = std::stable_partition(m_queue.begin(), m_queue.end(), [owner](const Request* request) {
+        return !request->posted || request->owner != owner;
+    });
+    for (auto it = cancelled; it != m_queue.end(); ++it)
+        delete *it;
+    m_queue.erase(cancelled, m_queue.end());
 }
 
 void UiHandover::runPending()
@@ -90,6 +111,13 @@ void UiHandover::runPending()
         Request* request = m_queue.front();
         m_queue.pop_front();
         lock.unlock();
+        if (request->posted) {
+            // No worker waits for it, so none is served.
+            const std::unique_ptr<Request> owned(request);
+            owned->posted();
+            lock.lock();
+            continue;
+        }
         m_serving.push_back(request->caller);
         try {
             (*request->call)();
@@ -113,6 +141,17 @@ void UiHandover::serveUntil(const std::function<bool()>& done)
             return;
         if (m_queue.empty())
             m_uiWake.wait(lock);
+    }
+}
+
+void UiHandover::wakeUiThread()
+{
+    m_uiWake.notify_all();
+    // Without it only a serveUntil() would ever run the call.
+    Q_ASSERT(m_notifier);
+    if (m_notifier) {
+        const eventfd_t one = 1;
+        [[maybe_unused]] const auto n = ::write(m_wakeFd, &one, sizeof one);
     }
 }
 

@@ -32,6 +32,12 @@ public:
     /// rethrown here. Called on the UI thread itself, it runs call directly.
     void call(const std::function<void()>& call);
 
+    /// Any thread. Runs call on the UI thread later, without waiting for it; owner tells whose call it is.
+    void post(const void* owner, std::function<void()> call);
+
+    /// UI thread: the calls of owner posted and not yet run never run.
+    void cancelPosted(const void* owner);
+
     /// UI thread. Runs handed calls until done() holds. done() is looked at again after each handed call
     /// and after each wakeWaiters().
     void serveUntil(const std::function<bool()>& done);
@@ -53,6 +59,9 @@ public:
 
 private:
     struct Request;
+
+    /// With the mutex held: a handed call waits in the queue.
+    void wakeUiThread();
 
     std::thread::id m_uiThread;
     std::mutex m_mutex;

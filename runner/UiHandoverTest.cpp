@@ -68,6 +68,28 @@ TEST_F(UiHandoverTest, CallFromWorkerRunsOnUiThreadAndReturnsAfterIt)
     EXPECT_TRUE(handover.isUiThread());
 }
 
+TEST_F(UiHandoverTest, PostedCallRunsOnUiThreadAfterTheWorkerWentOnUnlessItsOwnerCancelledIt)
+{
+    int kept = 0;
+    int cancelled = 0;
+    std::thread::id ranOn;
+    const int owner = 0;
+    const int otherOwner = 0;
+    std::thread worker([&] {
+        handover.post(&owner, [&] { ++cancelled; });
+        handover.post(&otherOwner, [&] {
+            ranOn = std::this_thread::get_id();
+            ++kept;
+        });
+    });
+    // The worker ends without waiting for its calls.
+    worker.join();
+    handover.cancelPosted(&owner);
+    ASSERT_TRUE(spinUntil([&] { return kept == 1; }));
+    EXPECT_EQ(ranOn, uiThread);
+    EXPECT_EQ(cancelled, 0);
+}
+
 TEST_F(UiHandoverTest, ExceptionOfHandedCallIsRethrownInCallerWithItsType)
 {
     std::string caught;
