@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -605,7 +606,11 @@ QByteArray CatalogEngine::rememberLine(const QByteArray& lastLine, const QByteAr
 {
     if (newLine.isEmpty())
         return lastLine;
-    if (IsErrorSummaryLine(lastLine) && !IsErrorSummaryLine(newLine))
+    const auto errorSummary = [](QByteArrayView line) {
+        const std::optional<TMsgfmtStats> summary = ParseStatsLine(line);
+        return summary && summary->Failed;
+    };
+    if (errorSummary(lastLine) && !errorSummary(newLine))
         return lastLine;
     return newLine;
 }

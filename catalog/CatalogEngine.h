@@ -116,7 +116,7 @@ public:
     quint64 QueueGeneration() const { return m_generation; }
 
     /// The remembered line after a new line: empty lines never count, and an error line (msgfmt's own
-    /// error count or give-up, see IsErrorSummaryLine) is only replaced by another error line.
+    /// error count or give-up, see ParseStatsLine) is only replaced by another error line.
     static QByteArray rememberLine(const QByteArray& lastLine, const QByteArray& newLine);
     /// The names in folder (ending in "/") that end in ".po" in any letter case, hidden entries and
     /// folders included, in the order the listing gives them. Empty when it cannot be read.

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -63,18 +64,20 @@ void SetErrorRow(CatalogRow& row, const QString& status, const QString& detail)
 void EvaluateCheckEnd(CatalogRow& row, QByteArrayView lastLine, const TChildExit& exit, qint32 yellowNum,
                       qint32 yellowDen)
 {
-    if (IsErrorSummaryLine(lastLine) || IsStatisticsLine(lastLine)) {
-        row.Detail.clear();
-        EvaluateRow(row, ParseStatsLine(lastLine), yellowNum, yellowDen);
-        return;
-    }
     const QString line = QString::fromUtf8(lastLine);
+    // A run that a signal ended did not finish, so not even a whole statistics line it printed is a verdict
+    // on the file.
     if (exit.How == TChildExit::Kind::Signalled) {
         const QString detail = QStringLiteral("msgfmt was ended by signal %1 (%2) before it had checked the file")
                                    .arg(exit.Signal)
                                    .arg(QString::fromLocal8Bit(::strsignal(exit.Signal)));
         SetErrorRow(row, QStringLiteral("msgfmt ended by %1").arg(signalName(exit.Signal)),
                     line.isEmpty() ? detail : detail + QStringLiteral("; its last line: ") + line);
+        return;
+    }
+    if (const std::optional<TMsgfmtStats> stats = ParseStatsLine(lastLine)) {
+        row.Detail.clear();
+        EvaluateRow(row, *stats, yellowNum, yellowDen);
         return;
     }
     if (exit.How == TChildExit::Kind::Exited && exit.Code != 0) {

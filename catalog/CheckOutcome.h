@@ -22,11 +22,12 @@ QString BlockingEntryReason(const QByteArray& path);
 /// status says it all) and no counts.
 void SetErrorRow(CatalogRow& row, const QString& status, const QString& detail = QString());
 
-/// Applies the end of a catalog check to its row. msgfmt's error count or give-up (correction 8) and its
-/// statistics are evaluated as EvaluateRow does. A check that printed neither and whose msgfmt failed or
-/// was ended by a signal did not check the file: an error row whose status is the cause in msgfmt's own
-/// words (what follows the last ": " of its remembered line, "Permission denied"), the whole line as its
-/// detail. A check that printed neither and ended well is an empty catalog.
+/// Applies the end of a catalog check to its row. A msgfmt ended by a signal gives an error row whatever it
+/// printed before. Otherwise msgfmt's summary line (ParseStatsLine: its error count, its give-up or its
+/// statistics) is evaluated as EvaluateRow does. A check whose remembered line is no summary and
+/// whose msgfmt failed did not check the file: an error row whose status is the cause in msgfmt's own words
+/// (what follows the last ": " of its remembered line, "Permission denied"), the whole line as its detail.
+/// A check with no summary that ended well is an empty catalog.
 void EvaluateCheckEnd(CatalogRow& row, QByteArrayView lastLine, const TChildExit& exit, qint32 yellowNum,
                       qint32 yellowDen);
 

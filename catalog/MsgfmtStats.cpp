@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <system_error>
 
 namespace {
@@ -20,6 +21,100 @@ bool shareAbove(qint32 translated, qint64 total, qint32 num, qint32 den)
     if (num != 0 && total > std::numeric_limits<qint64>::max() / std::abs(qint64{num}))
         return num < 0;
     return qint64{translated} * den > qint64{num} * total;
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+/// Takes prefix off the front of text; false, text untouched, when text does not start with it.
+bool skip(QByteArrayView& text, QByteArrayView prefix)
+{
+    if (!text.startsWith(prefix))
+        return false;
+    text = text.sliced(prefix.size());
+    return true;
+}
+
+/// Takes a count off the front of text as msgfmt's "%d" writes one that is not negative: digits, no leading
+/// zero, within 32 bits.
+std::optional<qint32> takeCount(QByteArrayView& text)
+{
+    qsizetype digits = 0;
+    while (digits < text.size() && isDigit(text[digits]))
+        ++digits;
+    if (digits == 0 || (digits > 1 && text[0] == '0'))
+        return std::nullopt;
+    qint32 count = 0;
+    if (std::from_chars(text.data(), text.data() + digits, count).ec != std::errc())
+        return std::nullopt;
+    text = text.sliced(digits);
+    return count;
+}
+
+/// One count of the statistics line, with the words msgfmt puts after it.
+struct StatisticsPart
+{
+    QByteArrayView Singular;
+    QByteArrayView Plural;
+    qint32 TMsgfmtStats::*Count;
+};
+
+// In msgfmt's order. The translated count always comes; the other two only when above 0.
+const StatisticsPart StatisticsParts[] = {
+    {"translated message", "translated messages", &TMsgfmtStats::Translated},
+    {"fuzzy translation", "fuzzy translations", &TMsgfmtStats::Fuzzy},
+    {"untranslated message", "untranslated messages", &TMsgfmtStats::Untranslated},
+};
+
+std::optional<TMsgfmtStats> parseStatistics(QByteArrayView line)
+{
+    TMsgfmtStats stats;
+    for (const StatisticsPart& part : StatisticsParts) {
+        const bool first = &part == StatisticsParts;
+        QByteArrayView rest = line;
+        std::optional<qint32> count;
+        if (first || skip(rest, ", "))
+            count = takeCount(rest);
+        // The C locale's plural rule: the singular for 1, the plural for any other count, 0 too.
+        if (count && (first || *count > 0) && skip(rest, " ")
+            && skip(rest, *count == 1 ? part.Singular : part.Plural)) {
+            stats.*part.Count = *count;
+            line = rest;
+        } else if (first) {
+            return std::nullopt;
+        }
+    }
+    if (line != ".")
+        return std::nullopt;
+    return stats;
+}
+
+/// The ErrorCount of msgfmt's error count or give-up line; nothing for any other line.
+std::optional<qint32> errorSummaryCount(QByteArrayView line)
+{
+    // The program name that msgfmt's error() puts first: one word without blanks or colons. A path with
+    // blanks cannot pass for it ("po/found dir/x.po: found 1 fatal error" is no summary).
+    const qsizetype colon = line.indexOf(": ");
+    if (colon > 0) {
+        const QByteArrayView name = line.first(colon);
+        if (!name.contains(' ') && !name.contains(':') && !name.contains('\t'))
+            line = line.sliced(colon + 2);
+    }
+    if (line == "too many errors, aborting")
+        return -1;
+    if (!skip(line, "found "))
+        return std::nullopt;
+    qsizetype digits = 0;
+    while (digits < line.size() && isDigit(line[digits]))
+        ++digits;
+    if (digits == 0)
+        return std::nullopt;
+    const QByteArrayView rest = line.sliced(digits);
+    if (rest != " fatal error" && rest != " fatal errors")
+        return std::nullopt;
+    return IntFromText(line.first(digits));
 }
 
 } // namespace
@@ -36,63 +131,15 @@ qint32 IntFromText(QByteArrayView text)
     return error == std::errc() && end == last ? value : 0;
 }
 
-QByteArray NumberBefore(QByteArrayView line, QByteArrayView word)
+std::optional<TMsgfmtStats> ParseStatsLine(QByteArrayView line)
 {
-    QByteArray blankWord(1, ' ');
-    blankWord.append(word);
-    const qsizetype blank = line.indexOf(blankWord);
-    if (blank < 0)
-        return {};
-    qsizetype start = blank;
-    while (start > 0 && line[start - 1] != ' ')
-        --start;
-    return line.sliced(start, blank - start).toByteArray();
-}
-
-bool IsErrorSummaryLine(QByteArrayView line)
-{
-    // The program name that msgfmt's error() puts first: one word without blanks or colons.
-    const qsizetype colon = line.indexOf(": ");
-    if (colon > 0) {
-        const QByteArrayView name = line.first(colon);
-        if (!name.contains(' ') && !name.contains(':') && !name.contains('\t'))
-            line = line.sliced(colon + 2);
-    }
-    if (line == "too many errors, aborting")
-        return true;
-    if (!line.startsWith("found "))
-        return false;
-    QByteArrayView rest = line.sliced(6);
-    qsizetype digits = 0;
-    while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9')
-        ++digits;
-    if (digits == 0)
-        return false;
-    rest = rest.sliced(digits);
-    return rest == " fatal error" || rest == " fatal errors";
-}
-
-bool IsStatisticsLine(QByteArrayView line)
-{
-    return !NumberBefore(line, "translated").isEmpty() || !NumberBefore(line, "fuzzy").isEmpty()
-        || !NumberBefore(line, "untranslated").isEmpty();
-}
-
-TMsgfmtStats ParseStatsLine(QByteArrayView line)
-{
-    TMsgfmtStats stats;
-    if (line.contains("many errors")) {
+    if (const std::optional<qint32> errors = errorSummaryCount(line)) {
+        TMsgfmtStats stats;
         stats.Failed = true;
-        stats.ErrorCount = -1;
-    } else if (line.contains("fatal error")) {
-        stats.Failed = true;
-        stats.ErrorCount = IntFromText(NumberBefore(line, "fatal error"));
-    } else {
-        stats.Translated = IntFromText(NumberBefore(line, "translated"));
-        stats.Fuzzy = IntFromText(NumberBefore(line, "fuzzy"));
-        stats.Untranslated = IntFromText(NumberBefore(line, "untranslated"));
+        stats.ErrorCount = *errors;
+        return stats;
     }
-    return stats;
+    return parseStatistics(line);
 }
 
 YellowThreshold RatioFromPosition(int position)

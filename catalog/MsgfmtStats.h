@@ -1,9 +1,10 @@
 #ifndef QUILLMARK_CATALOG_MSGFMTSTATS_H
 #define QUILLMARK_CATALOG_MSGFMTSTATS_H
 
-#include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
+
+#include <optional>
 
 struct CatalogRow;
 
@@ -35,24 +36,14 @@ struct YellowThreshold
 /// anything else ("5," or "msgfmt:"), or a number beyond 32 bits.
 qint32 IntFromText(QByteArrayView text);
 
-/// The word that stands before the first blank followed by word in line (bytes compared exactly): the run of
-/// non-blank bytes up to that blank, reaching back to the previous blank or to the start of the line. Only a
-/// blank ends it; tabs, colons and commas belong to the word. Empty when there is no such blank or it starts
-/// the line.
-QByteArray NumberBefore(QByteArrayView line, QByteArrayView word);
-
-/// True for a line msgfmt writes for its error count ("msgfmt: found 2 fatal errors") or when it gives up
-/// ("msgfmt: too many errors, aborting"), with or without the program-name prefix and with the count where
-/// msgfmt puts it; false for any other line, whatever words it holds (a path can hold "fatal error").
-bool IsErrorSummaryLine(QByteArrayView line);
-
-/// True for a line that holds a count before "translated", "fuzzy" or "untranslated": msgfmt's statistics.
-bool IsStatisticsLine(QByteArrayView line);
-
-/// Reads the last line of a check: "many errors" (ErrorCount -1) or the count before "fatal error" make it a
-/// failure; otherwise the counts before "translated", "fuzzy" and "untranslated" are read. A count that is not
-/// a whole 32-bit decimal number reads as 0.
-TMsgfmtStats ParseStatsLine(QByteArrayView line);
+/// Reads one of msgfmt's summary lines, exactly as msgfmt writes it under the C locale the checks run in:
+/// - its statistics, the whole line: "N translated message(s)", then ", N fuzzy translation(s)" and
+///   ", N untranslated message(s)" when those counts are above 0, then "." (the singular for 1 only);
+/// - its error count, "found N fatal error(s)", or its give-up, "too many errors, aborting" (ErrorCount -1),
+///   each with or without the program-name prefix ("msgfmt: "). A count beyond 32 bits reads as 0.
+/// Nothing for any other line, whatever words and numbers it holds: an error line quoting the path
+/// "po 3 translated/de.po" is no statistics, and neither is a statistics line inside a longer line.
+std::optional<TMsgfmtStats> ParseStatsLine(QByteArrayView line);
 
 /// The yellow threshold of a slider position: 4/5, 3/4, 2/3, 1/2, 1/4, 1/6, 1/8 for 0 to 6. Above 6 gives 1/2;
 /// below 0 goes on as (4 - position) / (5 - position).

@@ -7,78 +7,95 @@
 
 #include <array>
 #include <limits>
+#include <optional>
+#include <utility>
 
 namespace {
 
 constexpr qint32 Max32 = std::numeric_limits<qint32>::max();
 constexpr qint32 Min32 = std::numeric_limits<qint32>::min();
 
-TEST(NumberBeforeTest, TakesTheNonBlanksBeforeTheFirstBlankAndWord)
+TMsgfmtStats counts(qint32 translated, qint32 fuzzy = 0, qint32 untranslated = 0)
 {
-    struct Case
-    {
-        const char* line;
-        const char* word;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {"12 translated messages, 3 fuzzy translations, 5 untranslated messages.", "fuzzy", "3"},
-        {"b translated", "translated", "b"},
-        {"file.po:9: 4 translated", "translated", "4"},
-        {"file.po:9:\t4 translated", "translated", "file.po:9:\t4"},
-        {"12 translated messages, 3 fuzzy", "3", "messages,"},
-        {"3 fuzzy, 4 fuzzy", "fuzzy", "3"},
-        {" translated messages", "translated", ""},
-        {"x  translated", "translated", ""},
-        {"7translated", "translated", ""},
-        {"7 Translated", "translated", ""},
-        {"5 untranslated", "translated", ""},
-        {"", "translated", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        EXPECT_EQ(NumberBefore(c.line, c.word), QByteArray(c.expected));
-    }
+    return {translated, fuzzy, untranslated, false, 0};
 }
 
-TEST(IsErrorSummaryLineTest, TakesOnlyMsgfmtsOwnCountAndGiveUpLines)
+TMsgfmtStats errors(qint32 count)
 {
-    for (const char* line : {"msgfmt: found 1 fatal error", "msgfmt: found 12 fatal errors", "found 2 fatal errors",
-                             "/usr/bin/msgfmt: found 1 fatal error", "msgfmt: too many errors, aborting",
-                             "too many errors, aborting", "x: too many errors, aborting"}) {
-        SCOPED_TRACE(line);
-        EXPECT_TRUE(IsErrorSummaryLine(line));
-    }
-    for (const char* line :
-         {"/po/fatal error dir/de.po:3: warning: header field 'Language' missing in header",
-          "/po/how many errors.po:2: warning: header field 'Language' missing in header", "fatal error",
-          "msgfmt: found fatal errors", "msgfmt: found 1 fatal error in x", "a b: found 1 fatal error",
-          "x:y: found 1 fatal error", "msgfmt: found 1 fatal error.", "msgfmt: too many errors",
-          "1 translated message.", "found -1 fatal errors", "found 1 Fatal Error", ""}) {
-        SCOPED_TRACE(line);
-        EXPECT_FALSE(IsErrorSummaryLine(line));
-    }
+    return {0, 0, 0, true, count};
 }
 
-TEST(ParseStatsLineTest, ReadsWholeDecimalCountsAndErrorsFirst)
+const char* const HeaderWarning = ":2: warning: header field 'Language' missing in header";
+
+TEST(ParseStatsLineTest, ReadsOnlyMsgfmtsOwnWholeSummaryLines)
 {
-    struct Case
-    {
-        const char* line;
-        TMsgfmtStats expected;
+    const std::pair<QByteArray, std::optional<TMsgfmtStats>> cases[] = {
+        // msgfmt -v under the C locale: the translated count always, the other two only above 0.
+        {"0 translated messages.", counts(0)},
+        {"1 translated message.", counts(1)},
+        {"0 translated messages, 1 fuzzy translation.", counts(0, 1)},
+        {"0 translated messages, 2 untranslated messages.", counts(0, 0, 2)},
+        {"1 translated message, 1 fuzzy translation, 1 untranslated message.", counts(1, 1, 1)},
+        {"12 translated messages, 3 fuzzy translations, 5 untranslated messages.", counts(12, 3, 5)},
+        {"2147483647 translated messages, 2147483647 fuzzy translations, 2147483647 untranslated messages.",
+         counts(Max32, Max32, Max32)},
+        {"msgfmt: found 1 fatal error", errors(1)},
+        {"msgfmt: found 12 fatal errors", errors(12)},
+        {"/usr/bin/msgfmt: found 1 fatal error", errors(1)},
+        {"found 2 fatal errors", errors(2)},
+        {"msgfmt: too many errors, aborting", errors(-1)},
+        {"x: too many errors, aborting", errors(-1)},
+        {"too many errors, aborting", errors(-1)},
+        // Lines that quote a path holding the words.
+        {R"(msgfmt: error while opening "po 3 translated/de.po" for reading: Permission denied)", std::nullopt},
+        {R"(msgfmt: error while opening "not translated/de.po" for reading: Permission denied)", std::nullopt},
+        {QByteArray("po 3 translated/de.po") + HeaderWarning, std::nullopt},
+        {QByteArray("1 translated message.po") + HeaderWarning, std::nullopt},
+        {QByteArray("/po/fatal error dir/de.po") + HeaderWarning, std::nullopt},
+        {QByteArray("/po/how many errors.po") + HeaderWarning, std::nullopt},
+        {"po/found dir/x.po: found 1 fatal error", std::nullopt},
+        // A statistics line inside a longer one, as msgfmt -v -v writes it, or cut short.
+        {"de.po: 2 translated messages, 1 fuzzy translation, 1 untranslated message.", std::nullopt},
+        {"1 translated message. ", std::nullopt},
+        {"1 translated message", std::nullopt},
+        {"1 translated message..", std::nullopt},
+        {"1 translated message, 1 fuzzy translation", std::nullopt},
+        // Words, numbers, order and separators msgfmt does not write.
+        {"1 translated messages.", std::nullopt},
+        {"2 translated message.", std::nullopt},
+        {"0 translated message.", std::nullopt},
+        {"1 translated message, 2 fuzzy translation.", std::nullopt},
+        {"1 translated message, 1 untranslated messages.", std::nullopt},
+        {"1 translated message, 0 fuzzy translations.", std::nullopt},
+        {"1 translated message, 1 untranslated message, 1 fuzzy translation.", std::nullopt},
+        {"1 fuzzy translation.", std::nullopt},
+        {"2 untranslated messages.", std::nullopt},
+        {"1 translated message,1 fuzzy translation.", std::nullopt},
+        {"1 translated message; 1 fuzzy translation.", std::nullopt},
+        {"1  translated message.", std::nullopt},
+        {"01 translated message.", std::nullopt},
+        {"+1 translated message.", std::nullopt},
+        {"-5 translated messages.", std::nullopt},
+        {"2147483648 translated messages.", std::nullopt},
+        {"1 Translated message.", std::nullopt},
+        {"2 übersetzte Meldungen, 1 ungenaue Übersetzung.", std::nullopt},
+        // Error lines that are not msgfmt's count or give-up.
+        {"fatal error, no count", std::nullopt},
+        {"msgfmt: found fatal errors", std::nullopt},
+        {"msgfmt: found 1 fatal error in x", std::nullopt},
+        {"msgfmt: found 1 fatal error.", std::nullopt},
+        {"a b: found 1 fatal error", std::nullopt},
+        {"x:y: found 1 fatal error", std::nullopt},
+        {"found -1 fatal errors", std::nullopt},
+        {"found 1 Fatal Error", std::nullopt},
+        {"msgfmt: too many errors", std::nullopt},
+        {"msgfmt: 4 fatal errors, too many errors", std::nullopt},
+        {"msgfmt: no input file given", std::nullopt},
+        {"", std::nullopt},
     };
-    const Case cases[] = {
-        {"2147483647 translated, -2147483648 fuzzy, +5 untranslated", {Max32, Min32, 5, false, 0}},
-        {"2147483648 translated, -2147483649 fuzzy, 1e3 untranslated", {}},
-        {"5, translated, - fuzzy, ++5 untranslated", {}},
-        {"9 Translated messages, 2 Fuzzy, found 4 Fatal Errors, 2 Many Errors", {}},
-        {"3 translated messages, found 12 fatal errors", {0, 0, 0, true, 12}},
-        {"fatal error, no count", {0, 0, 0, true, 0}},
-        {"msgfmt: 4 fatal errors, too many errors", {0, 0, 0, true, -1}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        EXPECT_EQ(ParseStatsLine(c.line), c.expected);
+    for (const auto& [line, expected] : cases) {
+        SCOPED_TRACE(line.toStdString());
+        EXPECT_EQ(ParseStatsLine(line), expected);
     }
 }
 
@@ -96,7 +113,7 @@ TEST(RatioFromPositionTest, MapsSliderPositionsAndAnyOther)
 
 struct EvaluateCase
 {
-    const char* line;
+    TMsgfmtStats stats;
     int position;
     const char* status;
     std::array<const char*, 4> counts; // Total, Translated, Fuzzy, Untranslated
@@ -105,7 +122,8 @@ struct EvaluateCase
 
 void PrintTo(const EvaluateCase& c, std::ostream* os)
 {
-    *os << '"' << c.line << "\" at position " << c.position;
+    PrintTo(c.stats, os);
+    *os << " at position " << c.position;
 }
 
 class EvaluateRowTest : public testing::TestWithParam<EvaluateCase>
@@ -121,35 +139,29 @@ TEST_P(EvaluateRowTest, WritesStatusCountsAndIcon)
     const CatalogRow before[] = {{"de.po", {}, CatalogRow::IconNone, {}},
                                  {"de.po", {"100%", "", "3", "3", "0", "0"}, CatalogRow::IconComplete, {}}};
     for (CatalogRow row : before) {
-        EvaluateRow(row, ParseStatsLine(c.line), num, den);
+        EvaluateRow(row, c.stats, num, den);
         EXPECT_EQ(row, expected);
     }
 }
 
-const char* const Mixed = "12 translated messages, 3 fuzzy translations, 5 untranslated messages.";
-const char* const WithFuzzy = "4 translated messages, 1 fuzzy translation.";
-const char* const MaxCounts = "2147483647 translated, 2147483647 fuzzy, 2147483647 untranslated";
-
 const EvaluateCase EvaluateCases[] = {
-    {Mixed, 0, "60%", {"20", "12", "3", "5"}, 2},
-    {Mixed, 3, "60%", {"20", "12", "3", "5"}, 1},
-    {"7 translated messages.", 0, "100%", {"7", "7", "0", "0"}, 0},
-    {"file.po:9: 4 translated messages.", 0, "100%", {"4", "4", "0", "0"}, 0},
-    {"2 translated messages, 1 untranslated message.", 0, "66%", {"3", "2", "0", "1"}, 2},
-    {"5 translated messages, 5 untranslated messages.", 3, "50%", {"10", "5", "0", "5"}, 2},
-    {"6 translated messages, 4 untranslated messages.", 3, "60%", {"10", "6", "0", "4"}, 1},
-    {WithFuzzy, 0, "80%", {"5", "4", "1", "0"}, 2},
-    {WithFuzzy, 3, "80%", {"5", "4", "1", "0"}, 1},
-    {"msgfmt: found 1 fatal error", 0, "1 error", {"0", "0", "0", "0"}, 3},
-    {"msgfmt: found 2 fatal errors", 0, "2 errors", {"0", "0", "0", "0"}, 3},
-    {"fatal error, no count", 0, "0 error", {"0", "0", "0", "0"}, 3},
-    {"msgfmt: 2 fatal errors, too many errors", 0, "Too many errors", {"0", "0", "0", "0"}, 3},
-    {"", 0, "Empty file", {"0", "0", "0", "0"}, -1},
-    {"msgfmt: no input file given", 0, "Empty file", {"0", "0", "0", "0"}, -1},
-    {"-5 translated messages, 2 untranslated messages.", 0, "Empty file", {"-3", "-5", "0", "2"}, -1},
+    {counts(12, 3, 5), 0, "60%", {"20", "12", "3", "5"}, 2},
+    {counts(12, 3, 5), 3, "60%", {"20", "12", "3", "5"}, 1},
+    {counts(7), 0, "100%", {"7", "7", "0", "0"}, 0},
+    {counts(2, 0, 1), 0, "66%", {"3", "2", "0", "1"}, 2},
+    {counts(5, 0, 5), 3, "50%", {"10", "5", "0", "5"}, 2},
+    {counts(6, 0, 4), 3, "60%", {"10", "6", "0", "4"}, 1},
+    {counts(4, 1), 0, "80%", {"5", "4", "1", "0"}, 2},
+    {counts(4, 1), 3, "80%", {"5", "4", "1", "0"}, 1},
+    {errors(1), 0, "1 error", {"0", "0", "0", "0"}, 3},
+    {errors(2), 0, "2 errors", {"0", "0", "0", "0"}, 3},
+    {errors(0), 0, "0 error", {"0", "0", "0", "0"}, 3},
+    {errors(-1), 0, "Too many errors", {"0", "0", "0", "0"}, 3},
+    {counts(0), 0, "Empty file", {"0", "0", "0", "0"}, -1},
+    {counts(-5, 0, 2), 0, "Empty file", {"-3", "-5", "0", "2"}, -1},
     // Sums and products beyond 32 bits, and a numerator near 2^31 against three maximal counts.
-    {"2147483647 translated messages, 1 untranslated message.", 3, "99%", {"2147483648", "2147483647", "0", "1"}, 1},
-    {MaxCounts, Min32, "33%", {"6442450941", "2147483647", "2147483647", "2147483647"}, 2},
+    {counts(Max32, 0, 1), 3, "99%", {"2147483648", "2147483647", "0", "1"}, 1},
+    {counts(Max32, Max32, Max32), Min32, "33%", {"6442450941", "2147483647", "2147483647", "2147483647"}, 2},
 };
 
 INSTANTIATE_TEST_SUITE_P(Lines, EvaluateRowTest, testing::ValuesIn(EvaluateCases));
