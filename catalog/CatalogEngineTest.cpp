@@ -630,6 +630,7 @@ TEST_F(CatalogEngineTest, AMsgfmtEndedByASignalOrOverTheTimeLimitGivesAnErrorRow
     writeTextFile(bin.filePath("msgfmt"),
                   QStringLiteral("#!/bin/sh\ncase \"$1\" in\n"
                                  "  *killed.po) kill -KILL $$ ;;\n"
+                                 "  *late.po) \"%1\" \"$@\"; kill -KILL $$ ;;\n"
                                  "  *slow.po) exec sleep 30 ;;\n"
                                  "esac\nexec \"%1\" \"$@\"\n")
                       .arg(realMsgfmt())
@@ -639,6 +640,7 @@ TEST_F(CatalogEngineTest, AMsgfmtEndedByASignalOrOverTheTimeLimitGivesAnErrorRow
     const QString po = folder();
     writePoFile(po + "/a.po", 1, 0, 0);
     writePoFile(po + "/killed.po", 1, 0, 0);
+    writePoFile(po + "/late.po", 1, 0, 0);
     writePoFile(po + "/slow.po", 1, 0, 0);
     writePoFile(po + "/z.po", 1, 0, 0);
     engine.CheckTimeLimit = 1;
@@ -650,18 +652,22 @@ TEST_F(CatalogEngineTest, AMsgfmtEndedByASignalOrOverTheTimeLimitGivesAnErrorRow
     EXPECT_EQ(rows[0].Texts[CatalogRow::TextStatus], "100%");
     EXPECT_EQ(rows[1].Texts[CatalogRow::TextStatus], "msgfmt ended by SIGKILL");
     EXPECT_EQ(rows[1].Detail, "msgfmt was ended by signal 9 (Killed) before it had checked the file");
-    EXPECT_EQ(rows[2].Texts[CatalogRow::TextStatus], "Timed out after 1 s");
-    EXPECT_EQ(rows[3].Texts[CatalogRow::TextStatus], "100%");
-    EXPECT_EQ(rows[1].StateIcon, CatalogRow::IconErrors);
-    EXPECT_EQ(rows[2].StateIcon, CatalogRow::IconErrors);
+    // A whole statistics line printed before the signal does not finish the check.
+    EXPECT_EQ(rows[2].Texts[CatalogRow::TextStatus], "msgfmt ended by SIGKILL");
+    EXPECT_EQ(rows[2].Detail, "msgfmt was ended by signal 9 (Killed) before it had checked the file; its last line: "
+                              "1 translated message.");
+    EXPECT_EQ(rows[3].Texts[CatalogRow::TextStatus], "Timed out after 1 s");
+    EXPECT_EQ(rows[4].Texts[CatalogRow::TextStatus], "100%");
+    for (int row : {1, 2, 3})
+        EXPECT_EQ(rows[row].StateIcon, CatalogRow::IconErrors);
 
     // A re-check has the same limit, and the queue of re-checks goes on after it.
     evaluations.clear();
     engine.NotifyItemUpdated(po + "/slow.po");
     engine.NotifyItemUpdated(po + "/a.po");
     ASSERT_TRUE(QTest::qWaitFor([&] { return evaluations.size() == 2; }, 10000));
-    EXPECT_EQ(evaluations, QList<Evaluation>({{2, true}, {0, true}}));
-    EXPECT_EQ(rows[2].Texts[CatalogRow::TextStatus], "Timed out after 1 s");
+    EXPECT_EQ(evaluations, QList<Evaluation>({{3, true}, {0, true}}));
+    EXPECT_EQ(rows[3].Texts[CatalogRow::TextStatus], "Timed out after 1 s");
     waitIdle();
     EXPECT_FALSE(engine.ProgressVisible());
 }

@@ -401,6 +401,33 @@ TEST(ReportProgramTest, FilesThatCouldNotBeCheckedAreFailuresThatSayWhy)
         << result.err.constData();
 }
 
+TEST(ReportProgramTest, AnUnreadableFileIsAnErrorWhateverItsFolderIsCalled)
+{
+    SKIP_WITHOUT_CORPUS();
+    QStringList command = asUserWhoCannotRead();
+    if (command == QStringList{QString()})
+        GTEST_SKIP() << "the tests run as root and there is no setpriv to run the report as another user";
+    command << QStringLiteral(QUILLMARK_REPORT_PROGRAM) << QStringLiteral("--format=tsv");
+    // msgfmt's error line quotes the path, and these paths hold words and counts of its statistics line.
+    for (const QString name : {"po 3 translated", "not translated"}) {
+        SCOPED_TRACE(name.toStdString());
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(name);
+        ASSERT_TRUE(QDir().mkdir(folder));
+        ASSERT_TRUE(writeFile(folder + QStringLiteral("/de.po"),
+                              "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                              "msgid \"a\"\nmsgstr \"b\"\n",
+                              QIODevice::WriteOnly));
+        for (const QString& path : {dir.path(), folder})
+            ::chmod(QFile::encodeName(path).constData(), 0755);
+        ::chmod(QFile::encodeName(folder + QStringLiteral("/de.po")).constData(), 0);
+        const Result result = runReport(command + QStringList{folder});
+        EXPECT_EQ(result.out, QByteArray("file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon\n"
+                                         "de.po\tPermission denied\t\t\t\t\t3\n"));
+        EXPECT_EQ(result.exitCode, 1);
+    }
+}
+
 /// Whether a process of that pid exists and is no zombie.
 bool processAlive(pid_t pid)
 {
