@@ -1,6 +1,7 @@
 #include "runner/LocalPath.h"
 
 #include <QByteArrayView>
+#include <QStringDecoder>
 
 namespace {
 
@@ -51,26 +52,26 @@ qsizetype validSequenceLength(const QByteArray& bytes, qsizetype i)
 
 QString decodeLocalPath(const QByteArray& bytes)
 {
+    // Qt's plain UTF-8 decoding drops a byte-order mark at the start of what it is given, and a name may begin
+    // with one (or hold one after a byte that is not UTF-8): those three bytes are part of the name.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     if (QByteArrayView(bytes).isValidUtf8())
-        return QString::fromUtf8(bytes);
+        return utf8.decode(bytes);
     QString text;
     text.reserve(bytes.size());
+    qsizetype runStart = 0;
     for (qsizetype i = 0; i < bytes.size();) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
-        if (byte < 0x80) {
-            text.append(QChar(byte));
-            ++i;
+        const qsizetype length = byte < 0x80 ? 1 : validSequenceLength(bytes, i);
+        if (length > 0) {
+            i += length;
             continue;
         }
-        const qsizetype length = validSequenceLength(bytes, i);
-        if (length == 0) {
-            text.append(QChar(char16_t(KeptByteBase + byte)));
-            ++i;
-            continue;
-        }
-        text.append(QString::fromUtf8(bytes.constData() + i, length));
-        i += length;
+        text.append(utf8.decode(QByteArrayView(bytes).sliced(runStart, i - runStart)));
+        text.append(QChar(char16_t(KeptByteBase + byte)));
+        runStart = ++i;
     }
+    text.append(utf8.decode(QByteArrayView(bytes).sliced(runStart)));
     return text;
 }
 

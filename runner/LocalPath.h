@@ -6,8 +6,9 @@
 
 /// File names on this system are bytes, not text: an archive from another locale brings names that are not
 /// UTF-8. A path read from the system goes through decodeLocalPath, and one handed back to it through
-/// encodeLocalPath, so that any name comes back byte for byte. Valid UTF-8 is decoded as text; each byte
-/// outside it is kept as the lone low surrogate U+DC80 to U+DCFF, which no valid UTF-8 gives.
+/// encodeLocalPath, so that any name comes back byte for byte. Valid UTF-8 is decoded as text, a byte-order
+/// mark as U+FEFF wherever it stands (the start too); each byte outside it is kept as the lone low surrogate
+/// U+DC80 to U+DCFF, which no valid UTF-8 gives.
 QString decodeLocalPath(const QByteArray& bytes);
 QByteArray encodeLocalPath(const QString& text);
 
