@@ -251,7 +251,7 @@ void CatalogEngine::startCheck(CheckSlot& slot, int row)
     slot.Runner->CommandLine = commandLineOf(row);
     slot.Runner->Execute();
     if (CheckTimeLimit > 0)
-        slot.Timer->start(std::chrono::seconds(CheckTimeLimit));
+        slot.Timer->start(std::chrono::seconds(std::min(CheckTimeLimit, MaxCheckTimeLimit)));
 }
 
 void CatalogEngine::checkTimedOut(CheckSlot& slot)

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -53,6 +54,9 @@ public:
     /// replaced by another error line. Written by the reader thread while the check runs. The other runners'
     /// checks keep theirs alike.
     QByteArray FLastLine;
+    /// The longest CheckTimeLimit the timer can hold: it counts milliseconds in an int. A longer one counts as
+    /// this.
+    static constexpr int MaxCheckTimeLimit = std::numeric_limits<int>::max() / 1000;
     /// Seconds a catalog check may run before its msgfmt is ended and its row says so; 0 or less: no limit.
     int CheckTimeLimit = 60;
     /// Checks that run at once; taken when a queue or a re-check starts on an idle engine. Less than 1 counts

@@ -6,10 +6,16 @@
 
 namespace {
 
+/// The whole text matches the pattern: no line break or other byte may trail or lead a value.
+bool matchesWhole(const QString& text, const QString& pattern)
+{
+    const QRegularExpression expression(QRegularExpression::anchoredPattern(pattern));
+    return expression.match(text).hasMatch();
+}
+
 bool parseRatio(const QString& text, int& position)
 {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
-    if (!digits.match(text).hasMatch() || text.size() > 2)
+    if (!matchesWhole(text, QStringLiteral("[0-9]{1,2}")))
         return false;
     position = text.toInt();
     return position <= 6;
@@ -18,7 +24,8 @@ bool parseRatio(const QString& text, int& position)
 bool parsePercent(const QString& text, ExactPercent& percent)
 {
     // Plain decimals only: no sign, exponent, "inf" or "nan", and no locale's decimal comma.
-    static const QRegularExpression decimal(QStringLiteral("^([0-9]{1,3})(?:\\.([0-9]{1,6}))?$"));
+    const QRegularExpression decimal(
+        QRegularExpression::anchoredPattern(QStringLiteral("([0-9]{1,3})(?:\\.([0-9]{1,6}))?")));
     const QRegularExpressionMatch match = decimal.match(text);
     if (!match.hasMatch())
         return false;
@@ -30,17 +37,18 @@ bool parsePercent(const QString& text, ExactPercent& percent)
 
 bool parseTimeout(const QString& text, int& seconds)
 {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,7}$"));
-    if (!digits.match(text).hasMatch())
+    if (!matchesWhole(text, QStringLiteral("[0-9]{1,10}")))
         return false;
-    seconds = text.toInt();
-    return seconds > 0;
+    const qint64 value = text.toLongLong();
+    if (value < 1 || value > MaxTimeoutSeconds)
+        return false;
+    seconds = static_cast<int>(value);
+    return true;
 }
 
 bool parseJobs(const QString& text, int& jobs)
 {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
-    if (!digits.match(text).hasMatch())
+    if (!matchesWhole(text, QStringLiteral("[0-9]{1,3}")))
         return false;
     jobs = text.toInt();
     return jobs > 0 && jobs <= MaxJobs;
@@ -62,6 +70,45 @@ bool parseFormat(const QString& text, ReportFormat& format)
 }
 
 } // namespace
+
+QString shownArgument(const QString& text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < n && text[i + 1].isLowSurrogate()) {
+            shown += text[i];
+            shown += text[++i];
+            continue;
+        }
+        switch (c) {
+        case u'\t':
+            shown += QLatin1String("\\t");
+            continue;
+        case u'\n':
+            shown += QLatin1String("\\n");
+            continue;
+        case u'\r':
+            shown += QLatin1String("\\r");
+            continue;
+        default:
+            break;
+        }
+        // \x stands for a byte and \u for a character, so that a byte that is not UTF-8 and a C1 control of
+        // the same value read apart.
+        if (c < 0x20 || c == 0x7f)
+            shown += QStringLiteral("\\x%1").arg(int(c), 2, 16, QLatin1Char('0'));
+        else if (c >= 0xDC80 && c <= 0xDCFF)
+            shown += QStringLiteral("\\x%1").arg(int(c - 0xDC00), 2, 16, QLatin1Char('0'));
+        else if ((c >= 0x80 && c <= 0x9f) || c == 0x2028 || c == 0x2029 || QChar::isSurrogate(c))
+            shown += QStringLiteral("\\u%1").arg(int(c), 4, 16, QLatin1Char('0'));
+        else
+            shown += text[i];
+    }
+    return shown;
+}
 
 bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QString& error)
 {
@@ -96,13 +143,13 @@ bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QS
         const qsizetype equals = argument.indexOf(QLatin1Char('='));
         const QString name = equals < 0 ? argument : argument.left(equals);
         if (name == QLatin1String("--watch") || name == QLatin1String("--help") || name == QLatin1String("--version")) {
-            error = QStringLiteral("option '%1' takes no value").arg(name);
+            error = QStringLiteral("option '%1' takes no value").arg(shownArgument(name));
             return false;
         }
         if (name != QLatin1String("--ratio") && name != QLatin1String("--format")
             && name != QLatin1String("--fail-under") && name != QLatin1String("--timeout")
             && name != QLatin1String("--jobs")) {
-            error = QStringLiteral("unknown option '%1'").arg(name);
+            error = QStringLiteral("unknown option '%1'").arg(shownArgument(name));
             return false;
         }
         QString value;
@@ -111,35 +158,37 @@ bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QS
         } else if (i + 1 < arguments.size()) {
             value = arguments.at(++i);
         } else {
-            error = QStringLiteral("option '%1' needs a value").arg(name);
+            error = QStringLiteral("option '%1' needs a value").arg(shownArgument(name));
             return false;
         }
 
         if (name == QLatin1String("--ratio")) {
             if (!parseRatio(value, options.RatioPosition)) {
-                error = QStringLiteral("invalid ratio position '%1' (expected 0 to 6)").arg(value);
+                error = QStringLiteral("invalid ratio position '%1' (expected 0 to 6)").arg(shownArgument(value));
                 return false;
             }
         } else if (name == QLatin1String("--format")) {
             if (!parseFormat(value, options.Format)) {
-                error = QStringLiteral("unknown format '%1' (expected table, tsv, json or junit)").arg(value);
+                error = QStringLiteral("unknown format '%1' (expected table, tsv, json or junit)").arg(shownArgument(value));
                 return false;
             }
         } else if (name == QLatin1String("--timeout")) {
             if (!parseTimeout(value, options.TimeoutSeconds)) {
-                error = QStringLiteral("invalid timeout '%1' (expected whole seconds, at least 1)").arg(value);
+                error = QStringLiteral("invalid timeout '%1' (expected whole seconds, 1 to %2)")
+                            .arg(shownArgument(value), QString::number(MaxTimeoutSeconds));
                 return false;
             }
         } else if (name == QLatin1String("--jobs")) {
             if (!parseJobs(value, options.Jobs)) {
                 error = QStringLiteral("invalid number of jobs '%1' (expected 1 to %2)")
-                            .arg(value, QString::number(MaxJobs));
+                            .arg(shownArgument(value), QString::number(MaxJobs));
                 return false;
             }
         } else {
             ExactPercent percent;
             if (!parsePercent(value, percent)) {
-                error = QStringLiteral("invalid percentage '%1' (expected 0 to 100, at most 6 decimals)").arg(value);
+                error = QStringLiteral("invalid percentage '%1' (expected 0 to 100, at most 6 decimals)")
+                            .arg(shownArgument(value));
                 return false;
             }
             options.FailUnder = percent;
@@ -151,7 +200,7 @@ bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QS
         return false;
     }
     if (folders.size() > 1) {
-        error = QStringLiteral("unexpected argument '%1' (only one FOLDER)").arg(folders.at(1));
+        error = QStringLiteral("unexpected argument '%1' (only one FOLDER)").arg(shownArgument(folders.at(1)));
         return false;
     }
     if (options.Watch && options.Format == ReportFormat::JUnit) {
@@ -178,7 +227,8 @@ QString reportUsage()
         "                        failure for each file that does not pass; not with --watch)\n"
         "  --fail-under PERCENT  also fail when a file's translated share (translated / total x 100) is below\n"
         "                        PERCENT (0 to 100, at most 6 decimals); an \"Empty file\" counts as 0%\n"
-        "  --timeout SECONDS     stop a file's check after SECONDS (default 60) and show it as an error\n"
+        "  --timeout SECONDS     stop a file's check after SECONDS, 1 to %1 (default 60), and show it as an\n"
+        "                        error\n"
         "  --jobs N              run up to N checks at once, 1 to 256 (default: one per processor available);\n"
         "                        1 restores one check at a time\n"
         "  --watch               after the first pass, print a row each time a file changes or comes into\n"
@@ -189,5 +239,6 @@ QString reportUsage()
         "\n"
         "Exit status: 0 when every file compiled (and reached PERCENT); 1 otherwise, also for a file that could\n"
         "not be checked and when SIGINT or SIGTERM ended the first pass (its rows checked so far are printed);\n"
-        "2 for a usage error, a folder that does not exist or cannot be read, or output that cannot be written.\n");
+        "2 for a usage error, a folder that does not exist or cannot be read, or output that cannot be written.\n")
+        .arg(MaxTimeoutSeconds);
 }

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <limits>
 #include <optional>
 
 enum class ReportFormat
@@ -25,6 +26,9 @@ struct ExactPercent
     QString Text;
 };
 
+/// The longest --timeout: the check's timer counts milliseconds in an int.
+inline constexpr int MaxTimeoutSeconds = std::numeric_limits<int>::max() / 1000;
+
 /// What the command line of quillmark-report asks for.
 struct ReportOptions
 {
@@ -34,7 +38,7 @@ struct ReportOptions
     /// Every file's translated share must reach it.
     std::optional<ExactPercent> FailUnder;
     bool Watch = false;
-    /// Seconds a file's check may take; at least 1.
+    /// Seconds a file's check may take, 1 to MaxTimeoutSeconds.
     int TimeoutSeconds = 60;
     /// Checks that run at once, 1 to MaxJobs; without --jobs, one per processor available.
     int Jobs = 1;
@@ -46,8 +50,15 @@ struct ReportOptions
 
 /// Reads the arguments that follow the program name. Options may come before or after the folder, values
 /// as the next argument or after "="; "--" ends the options. --help wins over everything after it. On a
-/// usage error returns false and sets error to a one-line message without the program name.
+/// usage error returns false and sets error to a one-line message without the program name, in which no
+/// control character stands as itself. A value is taken whole: one with anything around it, a line feed
+/// too, is a usage error.
 bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QString& error);
+
+/// An argument as a message quotes it, on one line: tab, line feed and carriage return as \t, \n and \r,
+/// other control characters as \xHH (C1 controls and the line and paragraph separators as \uHHHH), and each
+/// byte that is not UTF-8 (kept as decodeLocalPath keeps it) as \xHH.
+QString shownArgument(const QString& text);
 
 /// The text of --help, ending in a newline.
 QString reportUsage();

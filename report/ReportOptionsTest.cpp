@@ -1,5 +1,6 @@
 #include "report/ReportOptions.h"
 
+#include "runner/LocalPath.h"
 #include "runner/Processors.h"
 
 #include <gtest/gtest.h>
@@ -48,6 +49,7 @@ TEST(ReportOptionsTest, DefaultsAndEveryOptionInBothSpellings)
     EXPECT_EQ(parse({"--fail-under=100", "x"}).options.FailUnder->Millionths, 100000000);
     EXPECT_EQ(parse({"--fail-under=0.000001", "x"}).options.FailUnder->Millionths, 1);
     EXPECT_EQ(parse({"--timeout", "2", "x"}).options.TimeoutSeconds, 2);
+    EXPECT_EQ(parse({"--timeout", "2147483", "x"}).options.TimeoutSeconds, 2147483);
     EXPECT_EQ(parse({"--jobs", "1", "x"}).options.Jobs, 1);
     EXPECT_EQ(parse({"x", "--jobs=256"}).options.Jobs, 256);
     // After "--" a name that looks like an option is a folder.
@@ -86,8 +88,22 @@ TEST(ReportOptionsTest, UsageErrorsSayWhatIsWrong)
         {{"--fail-under", "50.0000001", "a"},
          "invalid percentage '50.0000001' (expected 0 to 100, at most 6 decimals)"},
         {{"--fail-under", ".5", "a"}, "invalid percentage '.5' (expected 0 to 100, at most 6 decimals)"},
-        {{"--timeout", "0", "a"}, "invalid timeout '0' (expected whole seconds, at least 1)"},
-        {{"--timeout", "1.5", "a"}, "invalid timeout '1.5' (expected whole seconds, at least 1)"},
+        {{"--timeout", "0", "a"}, "invalid timeout '0' (expected whole seconds, 1 to 2147483)"},
+        {{"--timeout", "1.5", "a"}, "invalid timeout '1.5' (expected whole seconds, 1 to 2147483)"},
+        // The timer counts milliseconds in an int: these would give 0.7 s, and no limit at all.
+        {{"--timeout", "4294968", "a"}, "invalid timeout '4294968' (expected whole seconds, 1 to 2147483)"},
+        {{"--timeout", "2147484", "a"}, "invalid timeout '2147484' (expected whole seconds, 1 to 2147483)"},
+        {{"--timeout", "99999999999", "a"}, "invalid timeout '99999999999' (expected whole seconds, 1 to 2147483)"},
+        // A value is taken whole, and a message shows what it quotes on one line.
+        {{"--ratio", "3\n", "a"}, "invalid ratio position '3\\n' (expected 0 to 6)"},
+        {{"--ratio", " 3", "a"}, "invalid ratio position ' 3' (expected 0 to 6)"},
+        {{"--jobs", "4\n", "a"}, "invalid number of jobs '4\\n' (expected 1 to 256)"},
+        {{"--timeout=9\n", "a"}, "invalid timeout '9\\n' (expected whole seconds, 1 to 2147483)"},
+        {{"--fail-under=80\n", "a"}, "invalid percentage '80\\n' (expected 0 to 100, at most 6 decimals)"},
+        {{"--format", "tsv\r\n", "a"}, "unknown format 'tsv\\r\\n' (expected table, tsv, json or junit)"},
+        {{"-\n"}, "unknown option '-\\n'"},
+        {{"--x\x01\x7f\u0085=1", "a"}, "unknown option '--x\\x01\\x7f\\u0085'"},
+        {{"a", decodeLocalPath("b\tc\xff")}, "unexpected argument 'b\\tc\\xff' (only one FOLDER)"},
         {{"a", "--jobs"}, "option '--jobs' needs a value"},
         {{"--jobs", "0", "a"}, "invalid number of jobs '0' (expected 1 to 256)"},
         {{"--jobs", "-2", "a"}, "invalid number of jobs '-2' (expected 1 to 256)"},
@@ -97,7 +113,7 @@ TEST(ReportOptionsTest, UsageErrorsSayWhatIsWrong)
     for (const auto& [arguments, message] : cases) {
         const Parsed parsed = parse(arguments);
         EXPECT_FALSE(parsed.ok) << qPrintable(arguments.join(' '));
-        EXPECT_EQ(parsed.error, message) << qPrintable(arguments.join(' '));
+        EXPECT_EQ(parsed.error, message) << qPrintable(arguments.join(' ')) << " gave " << qPrintable(parsed.error);
     }
 }
 

@@ -64,6 +64,7 @@ ReportSession::ReportSession(const ReportOptions& options, QObject* parent)
     const YellowThreshold threshold = RatioFromPosition(options.RatioPosition);
     m_engine.FYellowNum = threshold.Num;
     m_engine.FYellowDen = threshold.Den;
+    static_assert(MaxTimeoutSeconds <= CatalogEngine::MaxCheckTimeLimit);
     m_engine.CheckTimeLimit = options.TimeoutSeconds;
     m_engine.Jobs = options.Jobs;
     connect(&m_engine, &CatalogEngine::queueFinished, this, &ReportSession::firstPassFinished);
@@ -98,12 +99,12 @@ int ReportSession::run()
         m_engine.ReadFolder(m_options.Folder);
     } catch (const std::exception& error) {
         fail(
-            QStringLiteral("cannot watch folder '%1': %2").arg(m_options.Folder, QString::fromLocal8Bit(error.what())));
+            QStringLiteral("cannot watch folder '%1': %2").arg(shownArgument(m_options.Folder), QString::fromLocal8Bit(error.what())));
         return m_exitStatus;
     }
     // A read sets the shown folder only when the folder exists.
     if (m_engine.FFolder.isEmpty()) {
-        fail(QStringLiteral("no such folder: '%1'").arg(m_options.Folder));
+        fail(QStringLiteral("no such folder: '%1'").arg(shownArgument(m_options.Folder)));
         return m_exitStatus;
     }
 
@@ -142,7 +143,7 @@ void ReportSession::firstPassFinished()
     if (rows.isEmpty()) {
         const QString error = listingError(m_engine.FFolder);
         if (!error.isEmpty()) {
-            fail(QStringLiteral("cannot read folder '%1': %2").arg(m_options.Folder, error));
+            fail(QStringLiteral("cannot read folder '%1': %2").arg(shownArgument(m_options.Folder), error));
             QCoreApplication::exit();
             return;
         }
