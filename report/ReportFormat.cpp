@@ -1,5 +1,6 @@
 #include "report/ReportFormat.h"
 #include "report/ReportVerdict.h"
+#include "runner/LocalPath.h"
 
 #include <QChar>
 
@@ -336,7 +337,7 @@ QByteArray junitDocument(const QList<CatalogRow>& rows, const QString& folder,
 {
     QByteArray cases;
     int failures = 0;
-    const QByteArray suite = xmlText(folder);
+    const QByteArray suite = xmlText(displayLocalPath(folder));
     for (const CatalogRow& row : rows) {
         const QString& status = row.Texts[CatalogRow::TextStatus];
         cases += "    <testcase name=\"" + xmlText(row.Caption) + "\" classname=\"" + suite + "\"";

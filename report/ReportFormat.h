@@ -69,9 +69,9 @@ private:
     std::array<int, ColumnCount> m_widths{};
 };
 
-/// JUnit XML as CI servers read it: one test suite named after the folder as given, one test case per row named
-/// after its file, and a failure with the status as its message for each row that fails the verdict (an error,
-/// a share below failUnder, or no result).
+/// JUnit XML as CI servers read it: one test suite named after the folder as given (each byte of it that is
+/// not UTF-8 shown as U+FFFD), one test case per row named after its file, and a failure with the status as its
+/// message for each row that fails the verdict (an error, a share below failUnder, or no result).
 QByteArray junitDocument(const QList<CatalogRow>& rows, const QString& folder,
                          const std::optional<ExactPercent>& failUnder);
 

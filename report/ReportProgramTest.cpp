@@ -867,6 +867,41 @@ TEST(ReportProgramTest, AFileNameThatIsNotUtf8IsCheckedAndPrintedDecoded)
     ::unlink(latin1.constData());
 }
 
+TEST(ReportProgramTest, ANameIsReadByteForByteAByteOrderMarkIncluded)
+{
+    SKIP_WITHOUT_CORPUS();
+    QTemporaryDir dir;
+    // A folder whose own name is not UTF-8, named on the command line.
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/po\xe9";
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    const QList<std::pair<QByteArray, QString>> files = {
+        {"de.po", QStringLiteral("am.po")},
+        {"\xef\xbb\xbf" "de.po", QStringLiteral("pa.po")},
+        {"de\xef\xbb\xbf.po", QStringLiteral("si.po")},
+    };
+    for (const auto& [name, source] : files) {
+        // Written by their bytes: QFile would take a byte-order mark off the front of a name.
+        const QByteArray contents = readFile(CleanFolder + u'/' + source);
+        const int fd = ::open((folder + '/' + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(::write(fd, contents.constData(), static_cast<std::size_t>(contents.size())), contents.size());
+        ::close(fd);
+    }
+
+    const Result result = runReport({QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                                     QStringLiteral("exec \"$0\" --format=tsv \"$1\"$(printf '\\351')"),
+                                     QStringLiteral(QUILLMARK_REPORT_PROGRAM), dir.filePath(QStringLiteral("po"))});
+    EXPECT_EQ(result.out, QByteArray("file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon\n"
+                                     "de.po\t50%\t776\t394\t0\t382\t1\n"
+                                     "de\xef\xbb\xbf.po\t5%\t736\t38\t8\t690\t2\n"
+                                     "\xef\xbb\xbf" "de.po\t40%\t1038\t423\t0\t615\t2\n"))
+        << result.err.constData();
+    // QTemporaryDir would not find them by decoded names.
+    for (const auto& [name, source] : files)
+        ::unlink((folder + '/' + name).constData());
+    ::rmdir(folder.constData());
+}
+
 TEST(ReportProgramTest, WatchGoesOnAfterARecheckThatTimesOut)
 {
     SKIP_WITHOUT_CORPUS();

@@ -2,6 +2,7 @@
 
 #include "report/ReportOptions.h"
 #include "report/ReportSession.h"
+#include "runner/LocalPath.h"
 #include "runner/TerminationSignals.h"
 
 #include <QCoreApplication>
@@ -13,11 +14,15 @@ int main(int argc, char* argv[])
 {
     // Before any thread exists, so that every thread leaves these signals to the event loop.
     TerminationSignals::block();
+    // As bytes, like the names in the folder: a folder whose name is not UTF-8 must still be found.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(decodeLocalPath(QByteArray(argv[i])));
     QCoreApplication app(argc, argv);
 
     ReportOptions options;
     QString error;
-    if (!parseReportOptions(QCoreApplication::arguments().mid(1), options, error)) {
+    if (!parseReportOptions(arguments, options, error)) {
         const QByteArray text = QStringLiteral("quillmark-report: %1\n%2").arg(error, reportUsage()).toLocal8Bit();
         std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
         return 2;
