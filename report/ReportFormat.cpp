@@ -75,7 +75,8 @@ QString jsonString(const QString& text)
             quoted += QLatin1String("\\t");
             break;
         default:
-            if (c.unicode() < 0x20)
+            // A byte-order mark as such at the start of a string is dropped by some readers, Qt's among them.
+            if (c.unicode() < 0x20 || c.unicode() == 0xFEFF)
                 quoted += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
             else
                 quoted += c;
@@ -106,12 +107,13 @@ int displayWidth(const QString& text)
     return width;
 }
 
-/// A file name with a line break or another control character would break the table's lines.
+/// A file name with a line break or another control character would break the table's lines; a C1 control
+/// (U+0080 to U+009F) can start a terminal's escape sequence.
 QString printable(const QString& text)
 {
     QString shown = text;
     for (QChar& c : shown) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+        if (c.category() == QChar::Other_Control)
             c = QLatin1Char('?');
     }
     return shown;
