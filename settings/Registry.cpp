@@ -4,14 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonParseError>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -40,11 +38,15 @@ public:
     {
         const QByteArray name = QFile::encodeName(path);
         m_fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (m_fd < 0)
-            m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
         if (m_fd < 0) {
-            m_problem = QString::fromLocal8Bit(std::strerror(errno));
-            return;
+            // A lock file that is there but not ours to write locks all the same. When it is not there either,
+            // the reason is the first failure: the second one only says it is missing.
+            const int createError = errno;
+            m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+            if (m_fd < 0) {
+                m_problem = QString::fromLocal8Bit(std::strerror(createError));
+                return;
+            }
         }
         const auto deadline = std::chrono::steady_clock::now() + LockPatience;
         while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
@@ -110,6 +112,61 @@ void syncFolder(const QString& folder)
         return;
     ::fsync(fd);
     ::close(fd);
+}
+
+/// The prefix of the new files a save writes beside path.
+QString unfinishedPrefix(const QString& path)
+{
+    return QFileInfo(path).fileName() + QStringLiteral(".new-");
+}
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+/// Replaces the file at path with one holding data. The new file is written beside it and each write, the sync
+/// and the close are checked before it takes the old one's name, so any failure (a full disk, a file size limit)
+/// leaves the old file as it was. False with the system's reason otherwise.
+bool replaceFile(const QString& path, const QByteArray& data, QString* reason)
+{
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray temporary
+        = QFile::encodeName(QFileInfo(path).absolutePath() + QLatin1Char('/') + unfinishedPrefix(path)) + "XXXXXX";
+    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        *reason = systemReason(errno);
+        return false;
+    }
+    const auto fail = [&](int error) {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(temporary.constData());
+        *reason = systemReason(error);
+        return false;
+    };
+    // The settings keep the permissions the user gave them; a new file is the user's alone.
+    struct stat old;
+    if (::stat(target.constData(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0)
+        return fail(errno);
+    for (qsizetype written = 0; written < data.size();) {
+        const ssize_t n = ::write(fd, data.constData() + written, static_cast<size_t>(data.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(n < 0 ? errno : EIO);
+        written += n;
+    }
+    if (::fsync(fd) != 0)
+        return fail(errno);
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0)
+        return fail(errno);
+    if (::rename(temporary.constData(), target.constData()) != 0)
+        return fail(errno);
+    syncFolder(QFileInfo(path).absolutePath());
+    return true;
 }
 
 /// Renames from to to unless to exists.
@@ -198,6 +255,8 @@ bool TRegistry::OpenKey()
     const QString folder = QFileInfo(FFilePath).absolutePath();
     QDir().mkpath(folder);
     FileLock lock(lockPath(FFilePath));
+    if (lock.locked())
+        removeUnfinishedSaves();
     load();
     return QFileInfo(folder).isDir();
 }
@@ -205,55 +264,67 @@ bool TRegistry::OpenKey()
 void TRegistry::CloseKey()
 {
     FOpen = false;
-    FValues = QJsonObject();
+    FValues = SettingsDocument();
+}
+
+void TRegistry::removeUnfinishedSaves() const
+{
+    QDir folder = QFileInfo(FFilePath).absoluteDir();
+    for (const QString& name :
+         folder.entryList({unfinishedPrefix(FFilePath) + QLatin1Char('*')}, QDir::Files | QDir::Hidden))
+        folder.remove(name);
 }
 
 bool TRegistry::ValueExists(const QString& name)
 {
-    return !read(name).isUndefined();
+    return read(name) != nullptr;
 }
 
 QString TRegistry::ReadString(const QString& name)
 {
-    const QJsonValue value = read(name);
-    if (value.isUndefined())
+    const StoredValue* stored = read(name);
+    if (!stored)
         return QString();
-    if (!value.isString())
-        throw EInvalidDataType(name, FFilePath, QStringLiteral("it holds %1 where a text belongs").arg(kindOf(value)));
-    QString text = value.toString();
+    if (!stored->Value.isString())
+        throw EInvalidDataType(name, FFilePath,
+                               QStringLiteral("it holds %1 where a text belongs").arg(kindOf(stored->Value)));
+    QString text = stored->Value.toString();
     const qsizetype end = text.indexOf(QChar(0));
     if (end >= 0)
         text.truncate(end);
+    FKnown.insert(name, text);
     return text;
 }
 
 qint32 TRegistry::ReadInteger(const QString& name)
 {
-    const QJsonValue value = read(name);
-    if (value.isUndefined())
+    const StoredValue* stored = read(name);
+    if (!stored)
         throw EGetDataError(name, FFilePath, QStringLiteral("it is not there"));
-    if (!value.isDouble())
+    if (!stored->Value.isDouble())
         throw EInvalidDataType(name, FFilePath,
-                               QStringLiteral("it holds %1 where a whole number belongs").arg(kindOf(value)));
-    const double number = value.toDouble();
-    if (number != std::trunc(number) || number < std::numeric_limits<qint32>::min()
+                               QStringLiteral("it holds %1 where a whole number belongs").arg(kindOf(stored->Value)));
+    const double number = stored->Value.toDouble();
+    if (stored->Unrepresentable || number != std::trunc(number) || number < std::numeric_limits<qint32>::min()
         || number > std::numeric_limits<qint32>::max())
         throw EInvalidDataType(name, FFilePath,
                                QStringLiteral("it holds %1, which is not a whole number from %2 to %3")
-                                   .arg(number)
+                                   .arg(QString::fromUtf8(stored->Text))
                                    .arg(std::numeric_limits<qint32>::min())
                                    .arg(std::numeric_limits<qint32>::max()));
-    return static_cast<qint32>(number);
+    const auto integer = static_cast<qint32>(number);
+    FKnown.insert(name, integer);
+    return integer;
 }
 
 void TRegistry::WriteString(const QString& name, const QString& value)
 {
-    change(name, QJsonValue(value));
+    save([&](SettingsDocument& values) { values.insert(name, value); });
 }
 
 void TRegistry::WriteInteger(const QString& name, qint32 value)
 {
-    change(name, QJsonValue(static_cast<qint64>(value)));
+    save([&](SettingsDocument& values) { values.insert(name, value); });
 }
 
 bool TRegistry::DeleteValue(const QString& name, QString* reason)
@@ -261,7 +332,7 @@ bool TRegistry::DeleteValue(const QString& name, QString* reason)
     if (!ValueExists(name))
         return true;
     try {
-        change(name, QJsonValue(QJsonValue::Undefined));
+        save([&](SettingsDocument& values) { values.remove(name); });
         return true;
     } catch (const ESetDataError& error) {
         if (reason)
@@ -277,7 +348,7 @@ QString TRegistry::takeNotice()
 
 TRegistry::Loaded TRegistry::load()
 {
-    FValues = QJsonObject();
+    FValues = SettingsDocument();
     QFile file(FFilePath);
     if (!file.exists())
         return Loaded::Ok;
@@ -289,15 +360,8 @@ TRegistry::Loaded TRegistry::load()
         const QByteArray data = file.readAll();
         if (file.error() != QFileDevice::NoError) {
             problem = file.errorString();
-        } else {
-            QJsonParseError error;
-            const QJsonDocument document = QJsonDocument::fromJson(data, &error);
-            if (error.error != QJsonParseError::NoError)
-                problem = QStringLiteral("%1 at byte %2").arg(error.errorString()).arg(error.offset);
-            else if (!document.isObject())
-                problem = QStringLiteral("not a JSON object");
-            else
-                FValues = document.object();
+        } else if (std::optional<SettingsDocument> values = SettingsDocument::fromJson(data, &problem)) {
+            FValues = std::move(*values);
         }
     }
     if (problem.isEmpty())
@@ -335,10 +399,10 @@ bool TRegistry::keepAside(const QString& reason)
     return false;
 }
 
-QJsonValue TRegistry::read(const QString& name)
+const StoredValue* TRegistry::read(const QString& name)
 {
     if (!FOpen)
-        return QJsonValue(QJsonValue::Undefined);
+        return nullptr;
     // Readers need no lock to see whole files, but one may have to move a broken file aside.
     FileLock lock(lockPath(FFilePath));
     load();
@@ -350,30 +414,42 @@ void TRegistry::failWrite(const QString& name, const QString& reason) const
     throw ESetDataError(name, FFilePath, reason);
 }
 
-void TRegistry::change(const QString& name, const QJsonValue& value)
+void TRegistry::failEdit(const std::function<void(SettingsDocument& values)>& edit, const QString& reason) const
 {
-    if (!FOpen)
-        failWrite(name, QStringLiteral("the settings are closed"));
-    FileLock lock(lockPath(FFilePath));
-    if (!lock.locked())
-        failWrite(name, lock.problem());
-    if (load() == Loaded::Blocked)
-        failWrite(name, QStringLiteral("the file could not be read, and it is left untouched"));
-    if (value.isUndefined()) {
-        if (!FValues.contains(name))
-            return;
-        FValues.remove(name);
-    } else {
-        FValues.insert(name, value);
-    }
+    SettingsDocument none;
+    edit(none);
+    if (!none.changed().isEmpty())
+        failWrite(none.changed().first(), reason);
+}
 
+void TRegistry::save(const std::function<void(SettingsDocument& values)>& edit)
+{
+    if (!FOpen) {
+        failEdit(edit, QStringLiteral("the settings are closed"));
+        return;
+    }
     // The folder may have been removed while the key was open.
     QDir().mkpath(QFileInfo(FFilePath).absolutePath());
-    QSaveFile file(FFilePath);
-    if (!file.open(QIODevice::WriteOnly))
-        failWrite(name, file.errorString());
-    const QByteArray data = QJsonDocument(FValues).toJson(QJsonDocument::Indented);
-    if (file.write(data) != data.size() || !file.commit())
-        failWrite(name, file.errorString());
-    syncFolder(QFileInfo(FFilePath).absolutePath());
+    FileLock lock(lockPath(FFilePath));
+    if (!lock.locked()) {
+        failEdit(edit, lock.problem());
+        return;
+    }
+    if (load() == Loaded::Blocked) {
+        failEdit(edit, QStringLiteral("the file could not be read, and it is left untouched"));
+        return;
+    }
+
+    SettingsDocument values = FValues;
+    edit(values);
+    if (!values.changed().isEmpty()) {
+        QString reason;
+        if (!replaceFile(FFilePath, values.toJson(), &reason))
+            failWrite(values.changed().first(), reason);
+        FValues = values;
+    }
+    for (const QString& name : values.edited()) {
+        const StoredValue* stored = values.value(name);
+        FKnown.insert(name, stored ? stored->Value : QJsonValue(QJsonValue::Undefined));
+    }
 }

@@ -1,10 +1,13 @@
 #ifndef QUILLMARK_SETTINGS_REGISTRY_H
 #define QUILLMARK_SETTINGS_REGISTRY_H
 
-#include <QJsonObject>
+#include "settings/SettingsDocument.h"
+
+#include <QHash>
 #include <QJsonValue>
 #include <QString>
 
+#include <functional>
 #include <stdexcept>
 
 /// An error of the settings store. what() is its message, naming the value, the one line the user has always
@@ -51,11 +54,13 @@ public:
 };
 
 /// The per-user settings: named string and integer values kept in one JSON object in a file of the user's
-/// configuration folder. Every operation reads the file afresh and every change rewrites it at once,
-/// atomically and under a lock, so two running programs never lose each other's values and a crash never
-/// leaves half a file. A file that cannot be read or parsed is kept aside under a new name, never deleted,
-/// and the store goes on as if it were empty; takeNotice() tells the user once. The lock is a file beside the
-/// settings, "settings.json.lock", which stays. One object serves one thread.
+/// configuration folder. Every operation reads the file afresh and every change rewrites it at once, under a
+/// lock and on top of what the file holds then, so two running programs never lose each other's values. A
+/// change is written to a new file beside the old one and checked to its last sync before it replaces the old
+/// one: a crash or a failed write (a full disk) leaves the old file as it was. The values a change does not
+/// set keep their text as written. A file that cannot be read or parsed is kept aside under a new name, never
+/// deleted, and the store goes on as if it were empty; takeNotice() tells the user once. The lock is a file
+/// beside the settings, "settings.json.lock", which stays. One object serves one thread.
 class TRegistry
 {
 public:
@@ -85,13 +90,24 @@ public:
     bool ValueExists(const QString& name);
     /// Missing or empty gives ""; the text ends at its first NUL. Throws EInvalidDataType for a non-string.
     QString ReadString(const QString& name);
-    /// Throws EGetDataError when missing, EInvalidDataType for a string, a fraction or a number outside 32 bits.
+    /// Throws EGetDataError when missing, EInvalidDataType for a string, a fraction or a number outside 32 bits
+    /// (1e400 included, which no parser holds).
     qint32 ReadInteger(const QString& name);
     /// Throw ESetDataError when the value is not on disk afterwards.
     void WriteString(const QString& name, const QString& value);
     void WriteInteger(const QString& name, qint32 value);
     /// A missing value is fine. False when an existing value could not be removed, with the reason in reason.
     bool DeleteValue(const QString& name, QString* reason = nullptr);
+
+    /// Changes several values in one write: edit gets the values as the file holds them now, under the lock, and
+    /// what it changes replaces the file at once. Throws ESetDataError naming the first value edit changed when
+    /// that cannot be written; the file then stays as it was. Nothing is written when edit changes nothing.
+    void save(const std::function<void(SettingsDocument& values)>& edit);
+
+    /// The value as this object last read it (ReadString, ReadInteger) or set it; undefined when it did neither.
+    /// What this program holds as stored, so that a save can tell a value its user changed from one another
+    /// program wrote since.
+    QJsonValue known(const QString& name) const { return FKnown.value(name, QJsonValue(QJsonValue::Undefined)); }
 
     /// What the user should be told about a settings file that was kept aside; empty once taken.
     QString takeNotice();
@@ -106,14 +122,20 @@ private:
     };
 
     Loaded load();
-    void change(const QString& name, const QJsonValue& value);
-    QJsonValue read(const QString& name);
+    /// nullptr when missing; valid until the next operation.
+    const StoredValue* read(const QString& name);
     bool keepAside(const QString& reason);
+    /// Removes new files a killed save left beside the settings; only under the lock, when no save runs.
+    void removeUnfinishedSaves() const;
+    /// Throws ESetDataError for the first value edit would change in an empty store, as no write can be had.
+    void failEdit(const std::function<void(SettingsDocument& values)>& edit, const QString& reason) const;
     [[noreturn]] void failWrite(const QString& name, const QString& reason) const;
 
     QString FFilePath;
     bool FOpen = false;
-    QJsonObject FValues;
+    /// The file as the last operation read it.
+    SettingsDocument FValues;
+    QHash<QString, QJsonValue> FKnown;
     QString FNotice;
     bool FToldBlocked = false;
 };

@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <set>
 #include <string>
@@ -20,8 +22,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -128,7 +133,7 @@ TEST_F(RegistryTest, TwoProgramsKeepEachOthersValues)
 TEST_F(RegistryTest, BrokenFileIsKeptAsideAndToldOnce)
 {
     const QByteArray cases[]
-        = {R"({"LastDir": "/po", "Rat)", R"(["LastDir", "/po"])", "", QByteArray("\x00\xff{}", 4), "folder"};
+        = {R"({"LastDir": "/po", "Rat)", R"(["LastDir", "/po"])", QByteArray("\x00\xff{}", 4), "folder"};
     QStringList keptBefore;
     for (const QByteArray& contents : cases) {
         SCOPED_TRACE(contents.toStdString());
@@ -164,6 +169,14 @@ TEST_F(RegistryTest, BrokenFileIsKeptAsideAndToldOnce)
         EXPECT_EQ(registry.ReadInteger(QStringLiteral("Ratio")), 2);
         EXPECT_EQ(registry.takeNotice(), QString());
     }
+
+    // A file of nothing but blanks lost nothing: it holds no values and stays where it is.
+    writeSettingsFile(" \n");
+    TRegistry registry;
+    registry.OpenKey();
+    EXPECT_FALSE(registry.ValueExists(QStringLiteral("LastDir")));
+    EXPECT_EQ(registry.takeNotice(), QString());
+    EXPECT_EQ(settingsFileContents(), " \n");
 }
 
 TEST_F(RegistryTest, ReadOnlyFolderFailsWrites)
@@ -193,6 +206,136 @@ TEST_F(RegistryTest, ReadOnlyFolderFailsWrites)
     EXPECT_EQ(settingsFileContents(), QByteArray("{\"Dir1\": "));
     QFile::setPermissions(settingsFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
+
+/// What stops a save from writing its new file.
+enum class SaveBlocker
+{
+    FullFileSystem,
+    ReadOnlyFileSystem,
+    FileSizeLimit,
+    ReadOnlyFolder,
+};
+
+struct SaveFailure
+{
+    const char* name;
+    SaveBlocker blocker;
+    /// The system's words that the message must give.
+    const char* cause;
+};
+
+void PrintTo(const SaveFailure& failure, std::ostream* out)
+{
+    *out << failure.name;
+}
+
+class FailedSaveTest : public ConfigHomeTest, public ::testing::WithParamInterface<SaveFailure>
+{
+protected:
+    void TearDown() override
+    {
+        if (m_limited) {
+            ::setrlimit(RLIMIT_FSIZE, &m_savedLimit);
+            std::signal(SIGXFSZ, SIG_DFL);
+        }
+        if (m_mounted)
+            ::umount2(QFile::encodeName(settingsFolder()).constData(), MNT_DETACH);
+        QFile::setPermissions(settingsFolder(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        ConfigHomeTest::TearDown();
+    }
+
+    /// A 64 KiB memory file system on the settings folder, in a mount namespace of this process's own so that no
+    /// mount outlives the tests. Empty when it is there, else why not.
+    std::string mountSmallFileSystem()
+    {
+        static const bool ownNamespace
+            = ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        if (!ownNamespace)
+            return std::string("no mount namespace of our own: ") + std::strerror(errno);
+        if (::mount("tmpfs", QFile::encodeName(settingsFolder()).constData(), "tmpfs", 0, "size=64k") != 0)
+            return std::string("cannot mount a file system: ") + std::strerror(errno);
+        m_mounted = true;
+        return std::string();
+    }
+
+    void limitFileSize()
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_savedLimit);
+        rlimit limit = m_savedLimit;
+        limit.rlim_cur = 16;
+        std::signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+        m_limited = true;
+    }
+
+    bool m_mounted = false;
+    bool m_limited = false;
+    rlimit m_savedLimit{};
+};
+
+TEST_P(FailedSaveTest, KeepsTheOldFileAndNamesTheCause)
+{
+    const SaveFailure& failure = GetParam();
+    ASSERT_TRUE(QDir().mkpath(settingsFolder()));
+    const bool onItsOwnFileSystem
+        = failure.blocker == SaveBlocker::FullFileSystem || failure.blocker == SaveBlocker::ReadOnlyFileSystem;
+    if (onItsOwnFileSystem) {
+        if (const std::string why = mountSmallFileSystem(); !why.empty())
+            GTEST_SKIP() << why;
+    }
+    if (failure.blocker == SaveBlocker::ReadOnlyFolder && geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+
+    TRegistry registry;
+    registry.OpenKey();
+    registry.WriteString(QStringLiteral("LastDir"), QStringLiteral("/po/"));
+    registry.WriteString(QStringLiteral("Dir1"), QStringLiteral("/po/"));
+    const QByteArray before = settingsFileContents();
+    // Without its lock file the save meets the blocker first when it makes one.
+    ASSERT_TRUE(QFile::remove(settingsFile() + QStringLiteral(".lock")));
+
+    switch (failure.blocker) {
+    case SaveBlocker::FullFileSystem: {
+        QFile filler(settingsFolder() + QStringLiteral("/filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size()) { }
+        break;
+    }
+    case SaveBlocker::ReadOnlyFileSystem:
+        ASSERT_EQ(
+            ::mount(nullptr, QFile::encodeName(settingsFolder()).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr),
+            0)
+            << std::strerror(errno);
+        break;
+    case SaveBlocker::FileSizeLimit:
+        limitFileSize();
+        break;
+    case SaveBlocker::ReadOnlyFolder:
+        ASSERT_TRUE(QFile::setPermissions(settingsFolder(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        break;
+    }
+
+    try {
+        registry.WriteString(QStringLiteral("LastDir"), QStringLiteral("/elsewhere/"));
+        ADD_FAILURE() << "no error";
+    } catch (const ERegistryException& error) {
+        EXPECT_EQ(error.FullText(),
+                  "Failed to set data for 'LastDir'\n" + settingsFile() + QStringLiteral(": ") + failure.cause);
+    }
+    EXPECT_EQ(settingsFileContents(), before);
+    EXPECT_EQ(QDir(settingsFolder()).entryList({QStringLiteral("settings.json.new-*")}, QDir::Files | QDir::Hidden),
+              QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blockers, FailedSaveTest,
+    ::testing::Values(SaveFailure{"FullFileSystem", SaveBlocker::FullFileSystem, "No space left on device"},
+                      SaveFailure{"ReadOnlyFileSystem", SaveBlocker::ReadOnlyFileSystem, "Read-only file system"},
+                      SaveFailure{"FileSizeLimit", SaveBlocker::FileSizeLimit, "File too large"},
+                      SaveFailure{"ReadOnlyFolder", SaveBlocker::ReadOnlyFolder, "Permission denied"}),
+    [](const ::testing::TestParamInfo<SaveFailure>& info) { return info.param.name; });
 
 /// Starts the writer on the test's settings file; its stdout comes back through a pipe.
 struct Writer

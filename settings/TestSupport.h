@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -27,6 +28,13 @@ inline void PrintTo(const QStringList& list, std::ostream* out)
     for (qsizetype i = 0; i < list.size(); ++i)
         *out << (i ? ",\n " : "") << '"' << list.at(i).toStdString() << '"';
     *out << '}';
+}
+
+inline void PrintTo(const QJsonValue& value, std::ostream* out)
+{
+    *out << (value.isUndefined() ? QByteArray("undefined")
+                                 : QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact))
+                .toStdString();
 }
 
 /// Each test gets a configuration folder of its own through XDG_CONFIG_HOME, as a user's program would.

@@ -15,28 +15,33 @@ QString dirName(int n)
     return QStringLiteral("Dir%1").arg(n);
 }
 
-void defaultString(TRegistry& registry, const QString& name, const QString& value)
+void setDefault(SettingsDocument& values, const QString& name, const QJsonValue& value)
 {
-    if (!registry.ValueExists(name))
-        registry.WriteString(name, value);
+    if (!values.contains(name))
+        values.insert(name, value);
 }
 
-void defaultInteger(TRegistry& registry, const QString& name, qint32 value)
+/// Sets name to the value this program shows, unless loading could not read it, or unless the value is the one this
+/// program last knew as stored and the file holds one: a value the user did not change is never written over one
+/// another program wrote since.
+void storeShown(const TRegistry& registry, SettingsDocument& values, const QString& name, const QJsonValue& shown,
+                const UnreadValues& unread)
 {
-    if (!registry.ValueExists(name))
-        registry.WriteInteger(name, value);
+    if (unread.contains(name) || (values.contains(name) && registry.known(name) == shown))
+        return;
+    values.insert(name, shown);
 }
 
-void writeString(TRegistry& registry, const QString& name, const QString& value, const UnreadValues& unread)
+/// The history as the file holds it now: "Dir1" to "Dir10" that hold a text, from the top, without repeats.
+QStringList storedHistory(const SettingsDocument& values)
 {
-    if (!unread.contains(name))
-        registry.WriteString(name, value);
-}
-
-void writeInteger(TRegistry& registry, const QString& name, qint32 value, const UnreadValues& unread)
-{
-    if (!unread.contains(name))
-        registry.WriteInteger(name, value);
+    QStringList history;
+    for (int n = 1; n <= FolderHistorySize; ++n) {
+        const StoredValue* stored = values.value(dirName(n));
+        if (stored && stored->Value.isString() && !history.contains(stored->Value.toString()))
+            history.append(stored->Value.toString());
+    }
+    return history;
 }
 
 } // namespace
@@ -114,15 +119,17 @@ SettingsLoad LoadSettings(TRegistry& registry, SettingsTarget& target)
         return *defaultEditor;
     };
     try {
-        defaultString(registry, QStringLiteral("LastDir"), QDir::homePath());
-        if (!registry.ValueExists(QStringLiteral("Editor")))
-            registry.WriteString(QStringLiteral("Editor"), editorDefault());
-        defaultInteger(registry, QStringLiteral("Ratio"), 3);
-        defaultInteger(registry, QStringLiteral("Default"), 0);
-        defaultString(registry, QStringLiteral("Font"), QStringLiteral("Tahoma"));
-        defaultInteger(registry, QStringLiteral("FontSize"), 8);
-        defaultString(registry, QStringLiteral("FontStyle"), QString());
-        defaultInteger(registry, QStringLiteral("Jobs"), 0);
+        registry.save([&](SettingsDocument& values) {
+            setDefault(values, QStringLiteral("LastDir"), QDir::homePath());
+            if (!values.contains(QStringLiteral("Editor")))
+                values.insert(QStringLiteral("Editor"), editorDefault());
+            setDefault(values, QStringLiteral("Ratio"), 3);
+            setDefault(values, QStringLiteral("Default"), 0);
+            setDefault(values, QStringLiteral("Font"), QStringLiteral("Tahoma"));
+            setDefault(values, QStringLiteral("FontSize"), 8);
+            setDefault(values, QStringLiteral("FontStyle"), QString());
+            setDefault(values, QStringLiteral("Jobs"), 0);
+        });
     } catch (const ERegistryException& error) {
         load.Errors.append(error.FullText());
     }
@@ -190,33 +197,54 @@ SettingsLoad LoadSettings(TRegistry& registry, SettingsTarget& target)
 
 void SaveFolders(TRegistry& registry, const QString& folderText, const QStringList& history, const UnreadValues& unread)
 {
-    if (!unread.contains(QStringLiteral("LastDir")))
-        registry.WriteString(QStringLiteral("LastDir"), folderText);
+    bool historyUnread = false;
+    QStringList loaded;
     for (int n = 1; n <= FolderHistorySize; ++n) {
-        if (unread.contains(dirName(n)))
+        historyUnread |= unread.contains(dirName(n));
+        if (const QJsonValue known = registry.known(dirName(n)); known.isString())
+            loaded.append(known.toString());
+    }
+    // The history grows only at its top: what it holds beyond what was loaded are the folders read here.
+    QStringList added;
+    for (const QString& folder : history) {
+        if (!loaded.contains(folder))
+            added.append(folder);
+    }
+
+    registry.save([&](SettingsDocument& values) {
+        storeShown(registry, values, QStringLiteral("LastDir"), folderText, unread);
+        if (historyUnread)
             return;
-    }
-    for (int n = 1; n <= FolderHistorySize; ++n) {
-        QString reason;
-        if (n <= history.size())
-            registry.WriteString(dirName(n), history.at(n - 1));
-        else if (!registry.DeleteValue(dirName(n), &reason))
-            // A stale entry left behind would come back as history at the next start.
-            throw ESetDataError(dirName(n), registry.filePath(), reason);
-    }
+        // Another program may have saved its own folders since: they follow the ones read here.
+        QStringList merged = added;
+        for (const QString& folder : storedHistory(values)) {
+            if (!merged.contains(folder))
+                merged.append(folder);
+        }
+        for (int n = 1; n <= FolderHistorySize; ++n) {
+            if (n <= merged.size())
+                values.insert(dirName(n), merged.at(n - 1));
+            else
+                values.remove(dirName(n));
+        }
+    });
 }
 
 void StoreContinue(TRegistry& registry, const QString& editorPath, qint32 defaultAction, qint32 trackPosition,
                    const UnreadValues& unread)
 {
-    writeString(registry, QStringLiteral("Editor"), editorPath, unread);
-    writeInteger(registry, QStringLiteral("Default"), defaultAction, unread);
-    writeInteger(registry, QStringLiteral("Ratio"), trackPosition, unread);
+    registry.save([&](SettingsDocument& values) {
+        storeShown(registry, values, QStringLiteral("Editor"), editorPath, unread);
+        storeShown(registry, values, QStringLiteral("Default"), defaultAction, unread);
+        storeShown(registry, values, QStringLiteral("Ratio"), trackPosition, unread);
+    });
 }
 
 void StoreInterfaceFont(TRegistry& registry, const InterfaceFont& font, const UnreadValues& unread)
 {
-    writeString(registry, QStringLiteral("Font"), font.Name, unread);
-    writeInteger(registry, QStringLiteral("FontSize"), font.Size, unread);
-    writeString(registry, QStringLiteral("FontStyle"), StyleCode(font.Bold, font.Italic), unread);
+    registry.save([&](SettingsDocument& values) {
+        storeShown(registry, values, QStringLiteral("Font"), font.Name, unread);
+        storeShown(registry, values, QStringLiteral("FontSize"), font.Size, unread);
+        storeShown(registry, values, QStringLiteral("FontStyle"), StyleCode(font.Bold, font.Italic), unread);
+    });
 }

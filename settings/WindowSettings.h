@@ -101,23 +101,27 @@ QString FontButtonCaption(const InterfaceFont& font);
 
 /// When the window is created: opens the key, writes the defaults of missing values and hands every value to
 /// target. An error never ends the loading: the value it met takes its default, and every later step still runs
-/// (the first failed default write ends only the writing of defaults, as the rest would fail alike). Stored font
+/// (the defaults go in one write, whose failure names the first of them and leaves them in use all the same). A
+/// value the file holds is never replaced by a default, not even one the JSON parser cannot hold. Stored font
 /// sizes are kept readable, "Ratio" within the slider's positions and "Jobs" within MinJobs..MaxJobs.
 SettingsLoad LoadSettings(TRegistry& registry, SettingsTarget& target);
 
-/// When the window is destroyed, after the catalog runner has stopped: "LastDir" := folderText, and "Dir1" to
-/// "Dir10" := history from the top, deleted where history has no entry. "LastDir" is left alone while it is unread,
-/// and the whole history while any of "Dir1" to "Dir10" is. Stops at the first error, which it throws (a delete
-/// that fails throws ESetDataError for its value).
+/// When the window is destroyed, after the catalog runner has stopped, in one write: "LastDir" := folderText, and
+/// "Dir1" to "Dir10" := the history from the top, deleted where it has no entry. The history written is the folders
+/// read since loading (those of history that registry did not load), newest first, followed by the history the
+/// file holds now, where another program may have saved its own. A value equal to what registry last knew as stored
+/// is left as the file holds it; so is "LastDir" while it is unread, and the whole history while any of "Dir1" to
+/// "Dir10" is. Throws ESetDataError naming the first value it would change when the file cannot be written.
 void SaveFolders(TRegistry& registry, const QString& folderText, const QStringList& history,
                  const UnreadValues& unread = {});
 
-/// The Continue button's writes: "Editor", "Default", "Ratio", in that order, each unless unread, stopping at the
-/// first error.
+/// The Continue button's writes, in one: "Editor", "Default", "Ratio", each unless unread or unchanged since
+/// registry last knew it as stored (see SaveFolders).
 void StoreContinue(TRegistry& registry, const QString& editorPath, qint32 defaultAction, qint32 trackPosition,
                    const UnreadValues& unread = {});
 
-/// After every use of the font dialog, with the dialog's font: "Font", "FontSize", "FontStyle", each unless unread.
+/// After every use of the font dialog, with the dialog's font, in one write: "Font", "FontSize", "FontStyle", each
+/// unless unread or unchanged since registry last knew it as stored.
 void StoreInterfaceFont(TRegistry& registry, const InterfaceFont& font, const UnreadValues& unread = {});
 
 #endif // QUILLMARK_SETTINGS_WINDOWSETTINGS_H

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -148,22 +149,96 @@ TEST_F(WindowSettingsTest, StoredValuesLoadInOrderAndHistoryClosesItsGaps)
     EXPECT_TRUE(stored.contains(QStringLiteral("dir3")));
 }
 
-TEST_F(WindowSettingsTest, HistoryOfThreeSavesDir1To3AndDeletesTheRest)
+/// "Dir1" to "Dir10" as the file holds them, from the top; fails the test at a gap.
+QStringList storedHistory(const QJsonObject& stored)
 {
-    QByteArray full = "{";
-    for (int n = 1; n <= 10; ++n)
-        full += QStringLiteral("\"Dir%1\": \"/old/%1\",").arg(n).toUtf8();
-    full += R"("Ratio": 1})";
-    writeSettingsFile(full);
+    QStringList history;
+    for (int n = 1; n <= FolderHistorySize; ++n) {
+        const QJsonValue folder = stored.value(QStringLiteral("Dir%1").arg(n));
+        if (folder.isUndefined())
+            break;
+        history.append(folder.toString());
+    }
+    EXPECT_EQ(stored.keys().filter(QRegularExpression(QStringLiteral("^Dir"))).size(), history.size());
+    return history;
+}
 
-    TRegistry registry;
-    registry.OpenKey();
-    SaveFolders(registry, QString(), {"/one/", "/two/", "/three/"});
-    const QJsonObject stored = storedValues();
-    EXPECT_EQ(stored.keys(), QStringList({"Dir1", "Dir2", "Dir3", "LastDir", "Ratio"}));
-    EXPECT_EQ(stored.value(QStringLiteral("Dir1")).toString(), QStringLiteral("/one/"));
-    EXPECT_EQ(stored.value(QStringLiteral("Dir3")).toString(), QStringLiteral("/three/"));
-    EXPECT_TRUE(stored.value(QStringLiteral("LastDir")).isString());
+TEST_F(WindowSettingsTest, TwoWindowsKeepEachOthersFolders)
+{
+    QStringList ten;
+    for (int n = 1; n <= FolderHistorySize; ++n)
+        ten.append(QStringLiteral("/%1").arg(n));
+    struct Case
+    {
+        const char* name;
+        QStringList stored;
+        /// The histories at the close, of the window that closes first and of the other one.
+        QStringList first;
+        QStringList second;
+        QStringList saved;
+    };
+    const Case cases[] = {
+        {"first start", {}, {"/x"}, {"/y"}, {"/y", "/x"}},
+        {"each reads a folder", {"/a", "/b"}, {"/x", "/a", "/b"}, {"/y", "/a", "/b"}, {"/y", "/x", "/a", "/b"}},
+        {"only the first reads one", {"/a"}, {"/x", "/a"}, {"/a"}, {"/x", "/a"}},
+        {"both read the same", {"/a"}, {"/x", "/a"}, {"/x", "/a"}, {"/x", "/a"}},
+        {"full", ten, QStringList{"/x"} + ten.mid(0, 9), QStringList{"/y"} + ten.mid(0, 9),
+         QStringList{"/y", "/x"} + ten.mid(0, 8)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QJsonObject file{{"LastDir", "/start"}};
+        // A short history is stored with a gap before its last entry, which the save closes.
+        for (qsizetype i = 0; i < c.stored.size(); ++i) {
+            const bool gap = i > 0 && i + 1 == c.stored.size() && c.stored.size() < FolderHistorySize;
+            file.insert(QStringLiteral("Dir%1").arg(gap ? i + 2 : i + 1), c.stored.at(i));
+        }
+        writeSettingsFile(QJsonDocument(file).toJson());
+
+        TRegistry first;
+        TRegistry second;
+        RecordingTarget firstTarget;
+        RecordingTarget secondTarget;
+        LoadSettings(first, firstTarget);
+        LoadSettings(second, secondTarget);
+        SaveFolders(first, QStringLiteral("/typed"), c.first);
+        // The second window's folder box shows what it loaded: the first one's folder stays.
+        SaveFolders(second, QStringLiteral("/start"), c.second);
+
+        EXPECT_EQ(storedHistory(storedValues()), c.saved);
+        EXPECT_EQ(storedValues().value(QStringLiteral("LastDir")), QJsonValue("/typed"));
+    }
+}
+
+TEST_F(WindowSettingsTest, ANumberTheParserCannotHoldCostsOnlyItsValue)
+{
+    for (const char* ratio : {"1e400", "-1e400", "1e-400", "1.7976931348623159e308", "[1, 2e999]"}) {
+        SCOPED_TRACE(ratio);
+        const QByteArray ratioMember = "\"Ratio\": " + QByteArray(ratio);
+        writeSettingsFile(R"({"LastDir": "/po/", "Dir1": "/a/", )" + ratioMember + R"(, "Jobs": 2.0, "Dir2": "/b/"})");
+
+        TRegistry registry;
+        RecordingTarget target;
+        const SettingsLoad load = LoadSettings(registry, target);
+        EXPECT_EQ(registry.takeNotice(), QString());
+        ASSERT_EQ(load.Errors.size(), 1);
+        EXPECT_TRUE(load.Errors.first().startsWith("Invalid data type for 'Ratio'\n" + settingsFile() + ": it holds "))
+            << load.Errors.first().toStdString();
+        EXPECT_EQ(load.Unread, UnreadValues({QStringLiteral("Ratio")}));
+        for (const char* call : {"track 3", "threshold 1/2", "jobs 2", "folder /po/", "history /a/", "history /b/"})
+            EXPECT_TRUE(target.calls.contains(QLatin1String(call))) << call;
+
+        // Saves that do not set it leave it, and every value they do not change, as written.
+        SaveFolders(registry, QStringLiteral("/po/"), {"/new/", "/a/", "/b/"}, load.Unread);
+        StoreContinue(registry, QStringLiteral("kate"), 1, 3, load.Unread);
+        EXPECT_TRUE(settingsFileContents().contains(ratioMember + ",\n")) << settingsFileContents().toStdString();
+        EXPECT_TRUE(settingsFileContents().contains("\"Jobs\": 2.0,\n"));
+
+        StoreContinue(registry, QStringLiteral("kate"), 1, 4);
+        const QJsonObject stored = storedValues();
+        EXPECT_EQ(stored.value(QStringLiteral("Ratio")), QJsonValue(4));
+        EXPECT_EQ(storedHistory(stored), QStringList({"/new/", "/a/", "/b/"}));
+    }
 }
 
 TEST_F(WindowSettingsTest, AWronglyTypedValueTakesItsDefaultAndNothingIsLostUpToTheClose)
