@@ -130,9 +130,18 @@ QString systemReason(int error)
 /// leaves the old file as it was. False with the system's reason otherwise.
 bool replaceFile(const QString& path, const QByteArray& data, QString* reason)
 {
-    const QByteArray target = QFile::encodeName(path);
+    // A link (to a file kept with the user's other configuration) stays a link: its target is replaced.
+    QFileInfo file(path);
+    for (int depth = 0; depth < 40 && file.isSymLink(); ++depth)
+        file.setFile(file.symLinkTarget());
+    const QByteArray target = QFile::encodeName(file.absoluteFilePath());
+    // A file the user made read-only is not replaced behind his back, though its folder would allow it.
+    if (::access(target.constData(), W_OK) != 0 && errno != ENOENT) {
+        *reason = systemReason(errno);
+        return false;
+    }
     QByteArray temporary
-        = QFile::encodeName(QFileInfo(path).absolutePath() + QLatin1Char('/') + unfinishedPrefix(path)) + "XXXXXX";
+        = QFile::encodeName(file.absolutePath() + QLatin1Char('/') + unfinishedPrefix(file.filePath())) + "XXXXXX";
     int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         *reason = systemReason(errno);
@@ -165,7 +174,7 @@ bool replaceFile(const QString& path, const QByteArray& data, QString* reason)
         return fail(errno);
     if (::rename(temporary.constData(), target.constData()) != 0)
         return fail(errno);
-    syncFolder(QFileInfo(path).absolutePath());
+    syncFolder(file.absolutePath());
     return true;
 }
 
@@ -349,9 +358,11 @@ QString TRegistry::takeNotice()
 TRegistry::Loaded TRegistry::load()
 {
     FValues = SettingsDocument();
-    QFile file(FFilePath);
-    if (!file.exists())
+    // No file, or a link to one not made yet: nothing was stored.
+    struct stat info;
+    if (::stat(QFile::encodeName(FFilePath).constData(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR))
         return Loaded::Ok;
+    QFile file(FFilePath);
 
     QString problem;
     if (!file.open(QIODevice::ReadOnly)) {
