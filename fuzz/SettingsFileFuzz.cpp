@@ -84,10 +84,7 @@ public:
         FUZZ_CHECK(position >= MinRatioPosition && position <= MaxRatioPosition);
         m_track = position;
     }
-    void setYellowThreshold(YellowThreshold threshold) override
-    {
-        FUZZ_CHECK(threshold == RatioFromPosition(m_track));
-    }
+    void setYellowThreshold(YellowThreshold threshold) override { FUZZ_CHECK(threshold == RatioFromPosition(m_track)); }
     void setJobs(qint32 jobs) override { FUZZ_CHECK(jobs >= MinJobs && jobs <= MaxJobs); }
     void updateCustomEditorItem() override { }
     void setFolderText(const QString& text) override { folderText = text; }
@@ -121,7 +118,12 @@ void checkReadsAsParsed(TRegistry& registry, const QString& name, const QJsonVal
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    g_home = new QTemporaryDir;
+    // In memory where there is such a place: each save syncs its file.
+    g_home = new QTemporaryDir(QStringLiteral("/dev/shm/quillmark-settings-fuzz-XXXXXX"));
+    if (!g_home->isValid()) {
+        delete g_home;
+        g_home = new QTemporaryDir;
+    }
     // Empty places for the desktop's applications, so that looking for a default editor costs nothing.
     const QString nothing = g_home->filePath(QStringLiteral("nothing"));
     QDir().mkpath(nothing);
