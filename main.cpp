@@ -42,11 +42,14 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral(QUILLMARK_APP_ID));
     QApplication::setWindowIcon(Images::windowIcon());
 
-    TFrmMain window(QCoreApplication::arguments());
-    // SIGTERM, SIGHUP and SIGINT close the window as its Close button does: the checks stop, and the folder
-    // and its history are saved when the window goes.
+    // SIGTERM, SIGHUP and SIGINT close the window as its Close button does, whatever dialog is open: the checks
+    // stop, and the folder and its history are saved when the window goes. Taken before the window exists, as
+    // its start may wait in a message box about the settings.
     TerminationSignals termination(std::chrono::seconds(5));
-    QObject::connect(&termination, &TerminationSignals::received, &window, [&window] { window.BtnHaltClick(); });
-    window.show();
-    return QApplication::exec();
+    QObject::connect(&termination, &TerminationSignals::received, &app, &TApplication::endAsClose);
+    TFrmMain window(QCoreApplication::arguments());
+    if (!app.endRequested())
+        window.show();
+    // Ended while the start's message box was up: the main loop would clear the request, so it is not started.
+    return app.endRequested() ? 0 : QApplication::exec();
 }

@@ -2,6 +2,7 @@
 
 #include "settings/Registry.h"
 
+#include <QDialog>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -39,4 +40,15 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
         showApplicationError(activeWindow(), std::current_exception());
         return true;
     }
+}
+
+void TApplication::endAsClose()
+{
+    m_endRequested = true;
+    // Each dialog's exec() returns as if the user had cancelled it, and none stays on screen during the save.
+    for (QWidget* widget : topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
+            dialog->reject();
+    // Leaves the nested loops as well as the main one; a message box opened on the way out returns at once.
+    QCoreApplication::exit(0);
 }

@@ -39,6 +39,16 @@ public:
     TApplication(int& argc, char** argv);
 
     bool notify(QObject* receiver, QEvent* event) override;
+
+    /// Ends the program as Close does, from whatever loop runs: every open dialog is cancelled, every running event
+    /// loop is left (a dialog's nested one too) and any started later returns at once; the window's owner then
+    /// destroys it, which saves the settings. UI thread only.
+    void endAsClose();
+    /// Whether endAsClose was called; asked before the main loop started, the loop must not be started.
+    bool endRequested() const { return m_endRequested; }
+
+private:
+    bool m_endRequested = false;
 };
 
 #endif // QUILLMARK_WINDOW_APPLICATIONERRORS_H
