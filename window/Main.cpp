@@ -215,32 +215,88 @@ void TFrmMain::fitLayoutToFont()
 {
     if (!PnlEditor)
         return;
+    // One scale for every part of the window, so that the parts keep their proportions to one another.
+    double scale = fontScale();
+    for (const AnchorLayout* layout : anchorLayouts())
+        scale = std::max(scale, layout->requiredScale(scale));
+    applyScale(scale);
+
+    // A screen too small for the window at that scale gets the largest smaller one at which the window, the list
+    // at its smallest, still fits: Close stays on the screen, though not every text may show whole.
+    const QSize room = roomOnScreen();
+    const auto fits = [this, room] {
+        const QSize least = minimumSizeHint();
+        return least.width() <= room.width() && least.height() <= room.height();
+    };
+    if (!fits()) {
+        double fitting = 1.0;
+        for (int halving = 0; halving < 10; ++halving) {
+            const double middle = (fitting + scale) / 2;
+            applyScale(middle);
+            (fits() ? fitting : scale) = middle;
+        }
+        scale = fitting;
+        applyScale(scale);
+    }
+
+    // The window grows to the size the controls are laid out for, as far as the screen allows, and never below
+    // the size at which they all still fit.
+    const QSize wanted = DesignClientSize * scale;
+    const QSize grown = size().expandedTo(wanted).boundedTo(room).expandedTo(minimumSizeHint());
+    if (grown != size()) {
+        resize(grown);
+        keepFrameOnScreen();
+    }
+}
+
+QList<AnchorLayout*> TFrmMain::anchorLayouts() const
+{
     QList<AnchorLayout*> layouts;
     for (QWidget* widget : findChildren<QWidget*>())
         if (auto* layout = qobject_cast<AnchorLayout*>(widget->layout()))
             layouts.append(layout);
-    // One scale for every part of the window, so that the parts keep their proportions to one another.
-    double scale = fontScale();
-    for (const AnchorLayout* layout : std::as_const(layouts))
-        scale = std::max(scale, layout->requiredScale(scale));
-    for (AnchorLayout* layout : std::as_const(layouts))
+    return layouts;
+}
+
+void TFrmMain::applyScale(double scale)
+{
+    for (AnchorLayout* layout : anchorLayouts()) {
         layout->setScale(scale);
+        // Also at an unchanged scale: the font may have changed what the controls ask for, and with it the minimum.
+        layout->invalidate();
+    }
     PnlEditor->setScale(scale);
     List->setScale(scale);
     PnlTree->setScale(scale);
     if (!PnlTree->isVisible())
         Splitter1->setSizes({PnlTree->sizeHint().width(), Splitter1->width()});
+    centralWidget()->updateGeometry();
     centralWidget()->layout()->activate();
+    // The window's own minimum follows only when its layout runs again.
+    layout()->activate();
+}
 
-    // The window grows to the size the controls are laid out for, as far as the screen allows, and never below
-    // the size at which they all still fit.
-    const QSize wanted = DesignClientSize * scale;
-    QSize grown = size().expandedTo(wanted);
-    if (const QScreen* shown = screen())
-        grown = grown.boundedTo(shown->availableGeometry().size());
-    grown = grown.expandedTo(minimumSizeHint()).expandedTo(size());
-    if (grown != size())
-        resize(grown);
+QSize TFrmMain::roomOnScreen() const
+{
+    const QScreen* shown = screen();
+    if (!shown)
+        return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+    // The frame is known once the window is on screen; until then it counts as none.
+    return shown->availableGeometry().size() - (frameGeometry().size() - size());
+}
+
+void TFrmMain::keepFrameOnScreen()
+{
+    const QScreen* shown = screen();
+    if (!shown)
+        return;
+    const QRect available = shown->availableGeometry();
+    const QRect frame = frameGeometry();
+    // Right and bottom first, so that a frame larger than the screen keeps its top left corner, where the title is.
+    const int x = std::max(available.left(), std::min(frame.left(), available.right() - frame.width() + 1));
+    const int y = std::max(available.top(), std::min(frame.top(), available.bottom() - frame.height() + 1));
+    if (QPoint(x, y) != frame.topLeft())
+        move(x, y);
 }
 
 void TFrmMain::changeEvent(QEvent* event)
@@ -693,6 +749,10 @@ void TFrmMain::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!FShown) {
         FShown = true;
+        // The frame is known now, and it too must fit on the screen.
+        if (const QSize room = roomOnScreen(); width() > room.width() || height() > room.height())
+            fitLayoutToFont();
+        keepFrameOnScreen();
         runGuarded(messageParent(), [this] { FormShow(); });
     }
 }

@@ -8,6 +8,7 @@
 #include "window/PreferencesPanel.h"
 
 #include <QCoreApplication>
+#include <QList>
 #include <QMainWindow>
 #include <QSize>
 #include <QString>
@@ -15,6 +16,7 @@
 
 #include <memory>
 
+class AnchorLayout;
 class CatalogEngine;
 class FolderTreePanel;
 class QComboBox;
@@ -179,7 +181,8 @@ public:
 
     /// Lays the window out again for its present font: every control's place and size grows by one scale, the
     /// smallest at which the texts fit and at least the font's height against the design font's; the window grows
-    /// to fit. At the design font the places are the design's.
+    /// to fit. At the design font the places are the design's. The window, frame included, never outgrows the
+    /// screen's available area: where the window's minimum at that scale would, a smaller scale is taken.
     void fitLayoutToFont();
 
 protected:
@@ -191,6 +194,14 @@ private:
     void createControls();
     /// The interface font's height against the design font's, at least 1.
     double fontScale() const;
+    /// The layouts of the window's parts, the preferences panel's included.
+    QList<AnchorLayout*> anchorLayouts() const;
+    /// Every part of the window laid out at scale, the window's minimum with them.
+    void applyScale(double scale);
+    /// The largest client size whose frame fits the screen's available area.
+    QSize roomOnScreen() const;
+    /// Moves the window so that its frame lies on the screen's available area, its top left corner first.
+    void keepFrameOnScreen();
     void bindEvents();
     void applyTabOrder();
     /// EdtDir's drop-down list becomes the engine's history; the typed text stays.

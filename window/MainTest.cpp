@@ -86,6 +86,15 @@ const bool configHomeIsolated = [] {
     return true;
 }();
 
+// Before the application starts, the headless platform gets a screen of a small desktop's size, the end-to-end
+// test's: its own 800x800 has too little room for a 16-point font's window, which must fit on its screen.
+const bool desktopSizedScreen = [] {
+    if (qgetenv("QT_QPA_PLATFORM") != "offscreen")
+        return false;
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" QUILLMARK_TEST_SCREEN);
+    return true;
+}();
+
 QString corpus(const QString& name)
 {
     return QDir::cleanPath(QStringLiteral(QUILLMARK_CORPUS "/") + name);
@@ -593,6 +602,20 @@ TEST_F(MainWindowTest, ALargerFontChosenInThePreferencesGrowsTheWindowAndKeepsEv
     WindowLayoutTest::expectWholeAndApart(window);
 }
 
+TEST_F(MainWindowTest, TheLargestFontOpensTheWindowWithinTheScreenWithCloseOnIt)
+{
+    writeSettings(QStringLiteral(R"({"FontSize": %1})").arg(MaxFontSize).toUtf8());
+    TFrmMain& window = showWindow();
+    const QRect available = window.screen()->availableGeometry();
+    const QRect close(window.BtnHalt->mapToGlobal(QPoint(0, 0)), window.BtnHalt->size());
+    const auto text = [](const QRect& rect) {
+        return QStringLiteral("%1x%2 at %3,%4").arg(rect.width()).arg(rect.height()).arg(rect.x()).arg(rect.y());
+    };
+    EXPECT_TRUE(available.contains(window.frameGeometry()))
+        << text(window.frameGeometry()).toStdString() << " on " << text(available).toStdString();
+    EXPECT_TRUE(available.contains(close)) << text(close).toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(FontSizes, WindowLayoutTest, ::testing::Values(8, 10, 12, 16));
 
 // The same checks on a screen scaled by 2, in a process of their own: the scale is fixed when the application
@@ -601,10 +624,14 @@ TEST(WindowLayoutAtScaleTwo, KeepsEveryTextWholeAndNoControlsOverlap)
 {
     if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
         GTEST_SKIP() << "already scaled";
+    // Twice the pixels of the tests' own screen, so that the window has the room it has unscaled.
+    QTemporaryDir config;
+    const QString screens = config.filePath(QStringLiteral("screen.json"));
+    writeTextFile(screens, R"({"screens": [{"name": "scaled", "x": 0, "y": 0, "width": 2048, "height": 1536}]})");
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=") + screens);
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(),
