@@ -51,10 +51,12 @@ QString DefaultEditor()
     const QString gedit = QStringLiteral("gedit");
     if (!ResolveProgram(gedit).isEmpty())
         return gedit;
-    // The custom editor is started without a terminal, so a terminal's editor is no choice.
-    if (const std::optional<DesktopApp> preferred = DefaultApplication({QStringLiteral("text/plain")});
-        preferred && !preferred->Terminal)
-        return preferred->Program;
+    // The custom editor is started without a terminal, so a terminal's editor is no choice. An entry is stored by
+    // its id, so that its whole command (a Flatpak's, a wrapper's) is what starts it.
+    for (const DesktopEntry& app : ApplicationsFor({QStringLiteral("text/plain")})) {
+        if (!app.Terminal)
+            return app.Id;
+    }
     for (const char* common :
          {"gnome-text-editor", "kate", "kwrite", "mousepad", "pluma", "xed", "featherpad", "geany", "leafpad"}) {
         if (!ResolveProgram(QLatin1String(common)).isEmpty())

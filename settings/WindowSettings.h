@@ -84,8 +84,9 @@ struct SettingsLoad
     UnreadValues Unread;
 };
 
-/// The custom editor a first start stores, one this desktop has: "gedit" where it is installed, else the desktop's
-/// preferred text editor, else the first of a few common editors found on PATH; "gedit" when there is none.
+/// The custom editor a first start stores, one this desktop has: "gedit" where it is installed, else the desktop
+/// file id of the desktop's preferred text editor, else the first of a few common editors found on PATH; "gedit"
+/// when there is none.
 QString DefaultEditor();
 
 /// "b" when bold, followed by "i" when italic.

@@ -2,6 +2,7 @@
 
 #include "settings/Registry.h"
 #include "settings/TestSupport.h"
+#include "shell/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -406,6 +407,8 @@ TEST_F(WindowSettingsTest, StoreThatCannotBeWrittenFailsAtTheFirstDefault)
 
 TEST_F(WindowSettingsTest, TheFirstStartEditorIsOneThisDesktopHas)
 {
+    if (RunInFreshProcess())
+        return;
     const QString bin = configHome() + QStringLiteral("/bin");
     const QString data = configHome() + QStringLiteral("/data");
     ASSERT_TRUE(QDir().mkpath(bin));
@@ -423,23 +426,25 @@ TEST_F(WindowSettingsTest, TheFirstStartEditorIsOneThisDesktopHas)
         file.close();
         file.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
     };
-    const auto entry = [&](const char* name, const QByteArray& lines) {
+    const auto write = [&](const char* name, const QByteArray& contents) {
         ASSERT_TRUE(QDir().mkpath(data + QStringLiteral("/applications")));
         QFile file(data + QStringLiteral("/applications/") + QLatin1String(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("[Desktop Entry]\nType=Application\nMimeType=text/plain;\n" + lines);
+        file.write(contents);
     };
+    // The desktop is read once; an entry counts from the moment its program is installed.
+    write("vim.desktop", "[Desktop Entry]\nType=Application\nName=Vim\nExec=vim %F\nTerminal=true\n");
+    write("mousepad.desktop", "[Desktop Entry]\nType=Application\nName=Mousepad\nExec=mousepad %U\n");
+    write("mimeinfo.cache", "[MIME Cache]\ntext/plain=vim.desktop;mousepad.desktop;\n");
 
     EXPECT_EQ(DefaultEditor(), QStringLiteral("gedit"));
-    install(QStringLiteral("mousepad"));
     install(QStringLiteral("kate"));
     EXPECT_EQ(DefaultEditor(), QStringLiteral("kate"));
     // The desktop's own text editor comes first, unless it needs a terminal.
     install(QStringLiteral("vim"));
-    entry("vim.desktop", "Exec=vim %F\nTerminal=true\n");
     EXPECT_EQ(DefaultEditor(), QStringLiteral("kate"));
-    entry("mousepad.desktop", "Exec=mousepad %U\n");
-    EXPECT_EQ(DefaultEditor(), QStringLiteral("mousepad"));
+    install(QStringLiteral("mousepad"));
+    EXPECT_EQ(DefaultEditor(), QStringLiteral("mousepad.desktop"));
     install(QStringLiteral("gedit"));
     EXPECT_EQ(DefaultEditor(), QStringLiteral("gedit"));
 

@@ -1,140 +1,248 @@
 #include "shell/DesktopApps.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
-#include <QSet>
+#include <QProcess>
 #include <QStandardPaths>
-#include <QTextStream>
+
+// Built with QT_NO_KEYWORDS: GIO's headers name a struct member "signals".
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+
+#include <algorithm>
+#include <memory>
 
 namespace {
 
-/// The groups of a mimeapps.list: each MIME type with the ids listed for it, in their order.
-struct MimeAppsList
+struct GObjectUnref
 {
-    QHash<QString, QStringList> Defaults;
-    QHash<QString, QStringList> Added;
-    QHash<QString, QStringList> Removed;
+    void operator()(gpointer object) const { g_object_unref(object); }
 };
+template <typename T> using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
 
-/// Calls entry(group, key, value) for each "key=value" line of a desktop's key file (a desktop entry, a
-/// mimeapps.list), group being the header line above it ("[Desktop Entry]"), key trimmed, value as written; a
-/// line before any header, a comment or one without a key is left out.
-template <typename Entry> void readKeyFile(const QString& filePath, Entry entry)
+struct GFree
 {
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return;
-    QTextStream in(&file);
-    QString group;
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
-        if (line.startsWith(QLatin1Char('['))) {
-            group = line;
-            continue;
-        }
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (group.isEmpty() || equals <= 0 || line.startsWith(QLatin1Char('#')))
-            continue;
-        entry(group, line.left(equals).trimmed(), line.mid(equals + 1));
-    }
+    void operator()(gpointer memory) const { g_free(memory); }
+};
+using GChars = std::unique_ptr<gchar, GFree>;
+
+DesktopEntry entryOf(GDesktopAppInfo* info)
+{
+    GAppInfo* app = G_APP_INFO(info);
+    DesktopEntry entry;
+    entry.Id = QString::fromUtf8(g_app_info_get_id(app));
+    entry.FilePath = QFile::decodeName(g_desktop_app_info_get_filename(info));
+    entry.Name = QString::fromUtf8(g_app_info_get_name(app));
+    entry.Icon = QString::fromUtf8(GChars(g_desktop_app_info_get_locale_string(info, "Icon")).get());
+    entry.Exec = QString::fromUtf8(g_app_info_get_commandline(app));
+    entry.Terminal = g_desktop_app_info_get_boolean(info, "Terminal");
+    return entry;
 }
 
-MimeAppsList readMimeAppsList(const QString& filePath)
+/// Exec= split by its quoting, the way GIO splits it; empty when it cannot be split.
+QStringList execWords(const QString& exec)
 {
-    MimeAppsList list;
-    readKeyFile(filePath, [&list](const QString& group, const QString& type, const QString& ids) {
-        QHash<QString, QStringList>* lists = nullptr;
-        if (group == QLatin1String("[Default Applications]"))
-            lists = &list.Defaults;
-        else if (group == QLatin1String("[Added Associations]"))
-            lists = &list.Added;
-        else if (group == QLatin1String("[Removed Associations]"))
-            lists = &list.Removed;
-        if (lists)
-            (*lists)[type] += ids.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    });
+    int count = 0;
+    gchar** words = nullptr;
+    if (!g_shell_parse_argv(exec.toUtf8().constData(), &count, &words, nullptr))
+        return {};
+    QStringList list;
+    for (int i = 0; i < count; ++i)
+        list.append(QString::fromUtf8(words[i]));
+    g_strfreev(words);
     return list;
 }
 
-/// The mimeapps.list files, the most important first: the user's configuration, the system's, then those kept
-/// with the applications; each desktop's own list before the common one.
-QList<MimeAppsList> mimeAppsLists()
+/// The program an entry starts, looked for behind "env NAME=value".
+QString execProgram(const QString& exec)
 {
-    QStringList desktops;
-    for (const QString& desktop :
-         qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'), Qt::SkipEmptyParts))
-        desktops.append(desktop.toLower());
-    QStringList names;
-    for (const QString& desktop : desktops)
-        names.append(desktop + QStringLiteral("-mimeapps.list"));
-    names.append(QStringLiteral("mimeapps.list"));
-
-    QList<MimeAppsList> lists;
-    for (const QString& folder : QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation)) {
-        for (const QString& name : names)
-            lists.append(readMimeAppsList(folder + QLatin1Char('/') + name));
-    }
-    for (const QString& folder : QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation)) {
-        for (const QString& name : names + QStringList{QStringLiteral("defaults.list")})
-            lists.append(readMimeAppsList(folder + QLatin1Char('/') + name));
-    }
-    return lists;
-}
-
-bool isInstalled(const DesktopApp& app)
-{
-    return (app.TryExec.isEmpty() || !ResolveProgram(app.TryExec).isEmpty()) && !ResolveProgram(app.Program).isEmpty();
-}
-
-} // namespace
-
-QHash<QString, QString> ReadDesktopEntry(const QString& filePath)
-{
-    QHash<QString, QString> values;
-    readKeyFile(filePath, [&values](const QString& group, const QString& key, const QString& value) {
-        if (group == QLatin1String("[Desktop Entry]") && !key.contains(QLatin1Char('[')) && !values.contains(key))
-            values.insert(key, value.trimmed());
-    });
-    return values;
-}
-
-QString ExecProgram(const QString& exec)
-{
-    QStringList words;
-    QString word;
-    bool quoted = false;
-    bool inWord = false;
-    for (qsizetype i = 0; i < exec.size(); ++i) {
-        const QChar c = exec.at(i);
-        if (c == QLatin1Char('\\') && i + 1 < exec.size()) {
-            word += exec.at(++i);
-            inWord = true;
-        } else if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-            inWord = true;
-        } else if (c.isSpace() && !quoted) {
-            if (inWord)
-                words.append(word);
-            word.clear();
-            inWord = false;
-        } else {
-            word += c;
-            inWord = true;
-        }
-    }
-    if (inWord)
-        words.append(word);
-    // "env NAME=value program …" runs program.
+    const QStringList words = execWords(exec);
     qsizetype first = 0;
     if (!words.isEmpty() && words.first() == QLatin1String("env")) {
         first = 1;
         while (first < words.size() && words.at(first).contains(QLatin1Char('=')))
             ++first;
     }
-    return first < words.size() ? words.at(first) : QString();
+    return words.value(first);
+}
+
+GObjectPtr<GDesktopAppInfo> appInfoOf(const DesktopEntry& entry)
+{
+    return GObjectPtr<GDesktopAppInfo>(entry.Id.isEmpty()
+                                           ? g_desktop_app_info_new_from_filename(
+                                                 QFile::encodeName(entry.FilePath).constData())
+                                           : g_desktop_app_info_new(entry.Id.toUtf8().constData()));
+}
+
+} // namespace
+
+std::optional<DesktopEntry> FindDesktopEntry(const QString& editor)
+{
+    if (!editor.endsWith(QLatin1String(".desktop")))
+        return std::nullopt;
+    GObjectPtr<GDesktopAppInfo> info;
+    if (!editor.contains(QLatin1Char('/')))
+        info.reset(g_desktop_app_info_new(editor.toUtf8().constData()));
+    else if (QDir::isAbsolutePath(editor))
+        info.reset(g_desktop_app_info_new_from_filename(QFile::encodeName(editor).constData()));
+    if (!info || g_desktop_app_info_get_is_hidden(info.get()))
+        return std::nullopt;
+    return entryOf(info.get());
+}
+
+QStringList EntryCommand(const DesktopEntry& entry, const QString& filePath)
+{
+    QStringList command;
+    bool opensFile = false;
+    const QStringList words = execWords(entry.Exec);
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const QString& word = words.at(i);
+        // The file is put in after the split, so no blank or quote in its path can split it or end it.
+        QString expanded;
+        bool hasCode = false;
+        for (qsizetype c = 0; c < word.size(); ++c) {
+            if (word.at(c) != QLatin1Char('%') || c + 1 == word.size()) {
+                expanded += word.at(c);
+                continue;
+            }
+            const char16_t code = word.at(++c).unicode();
+            if (code == u'%') {
+                expanded += QLatin1Char('%');
+                continue;
+            }
+            hasCode = true;
+            if (code == u'f' || code == u'F' || code == u'u' || code == u'U') {
+                expanded += filePath;
+                opensFile = true;
+            } else if (code == u'c') {
+                expanded += entry.Name;
+            } else if (code == u'k') {
+                expanded += entry.FilePath;
+            }
+        }
+        // The program comes first; a field code in its place would start the file, or nothing.
+        if (hasCode && i == 0)
+            return {};
+        if (word == QLatin1String("%i")) {
+            if (!entry.Icon.isEmpty())
+                command << QStringLiteral("--icon") << entry.Icon;
+        } else if (!hasCode || !expanded.isEmpty()) {
+            command.append(expanded);
+        }
+    }
+    return opensFile ? command : QStringList();
+}
+
+QList<DesktopEntry> ApplicationsFor(const QStringList& mimeTypes)
+{
+    for (const QString& type : mimeTypes) {
+        const QByteArray name = type.toUtf8();
+        QList<DesktopEntry> apps;
+        const auto add = [&apps](GAppInfo* app) {
+            if (!G_IS_DESKTOP_APP_INFO(app))
+                return;
+            const DesktopEntry entry = entryOf(G_DESKTOP_APP_INFO(app));
+            if (std::none_of(apps.cbegin(), apps.cend(), [&](const DesktopEntry& e) { return e.Id == entry.Id; }))
+                apps.append(entry);
+        };
+        if (const GObjectPtr<GAppInfo> preferred{g_app_info_get_default_for_type(name.constData(), FALSE)})
+            add(preferred.get());
+        GList* recommended = g_app_info_get_recommended_for_type(name.constData());
+        for (GList* item = recommended; item; item = item->next)
+            add(static_cast<GAppInfo*>(item->data));
+        g_list_free_full(recommended, g_object_unref);
+        if (!apps.isEmpty())
+            return apps;
+    }
+    return {};
+}
+
+bool LaunchApplication(const DesktopEntry& entry, const QString& filePath, QString* error)
+{
+    const GObjectPtr<GDesktopAppInfo> info = appInfoOf(entry);
+    if (!info) {
+        *error = QStringLiteral("its desktop entry \"%1\" could not be read.").arg(entry.FilePath);
+        return false;
+    }
+    const GObjectPtr<GFile> file(g_file_new_for_path(QFile::encodeName(filePath).constData()));
+    const GChars uri(g_file_get_uri(file.get()));
+    GList uris{uri.get(), nullptr, nullptr};
+    GError* failure = nullptr;
+    // Without a launch context GIO spawns the program detached, through a child it has already reaped.
+    if (g_app_info_launch_uris(G_APP_INFO(info.get()), &uris, nullptr, &failure))
+        return true;
+    *error = QString::fromUtf8(failure->message);
+    g_error_free(failure);
+    return false;
+}
+
+bool StartEditor(const QString& editor, const QString& filePath, const QString& workingFolder, QString* error)
+{
+    const auto fail = [&](const QString& why) {
+        *error = QStringLiteral("Could not open \"%1\" in the custom editor \"%2\": %3").arg(filePath, editor, why);
+        return false;
+    };
+    if (editor.isEmpty()) {
+        *error = QStringLiteral("Could not open \"%1\" in the custom editor: no custom editor is set in the "
+                                "preferences.")
+                     .arg(filePath);
+        return false;
+    }
+    // A relative path means the same to the started program as to its working folder.
+    const QFileInfo path(QDir(workingFolder), editor);
+    const bool withFolder = editor.contains(QLatin1Char('/'));
+    QString program = withFolder ? (path.isFile() && path.isExecutable() ? path.absoluteFilePath() : QString())
+                                 : ResolveProgram(editor);
+    QStringList arguments{filePath};
+    // A program of that name wins, so an editor stored before entries could be named starts as it always did.
+    if (program.isEmpty()) {
+        if (const std::optional<DesktopEntry> entry = FindDesktopEntry(editor)) {
+            arguments = EntryCommand(*entry, filePath);
+            if (arguments.isEmpty())
+                return fail(QStringLiteral("its desktop entry does not say how to open a file with it."));
+            program = arguments.takeFirst();
+        } else if (!withFolder) {
+            return fail(QStringLiteral("it is not installed (no program of that name is on the PATH)."));
+        } else if (!path.exists()) {
+            return fail(QStringLiteral("the program does not exist."));
+        } else {
+            return fail(QStringLiteral("it is not an executable program."));
+        }
+    }
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(workingFolder);
+    if (!process.startDetached())
+        return fail(QStringLiteral("it could not be started (%1).").arg(process.errorString()));
+    return true;
+}
+
+QString ProgramEntryIcon(const QString& program)
+{
+    const QFileInfo wanted(program);
+    const auto runs = [&wanted](const QString& command) {
+        if (command.isEmpty())
+            return false;
+        if (command.contains(QLatin1Char('/')))
+            return QFileInfo(command).canonicalFilePath() == wanted.canonicalFilePath();
+        return command == wanted.fileName();
+    };
+    QString icon;
+    GList* apps = g_app_info_get_all();
+    for (GList* item = apps; item && icon.isEmpty(); item = item->next) {
+        if (!G_IS_DESKTOP_APP_INFO(item->data))
+            continue;
+        GDesktopAppInfo* info = G_DESKTOP_APP_INFO(item->data);
+        const DesktopEntry entry = entryOf(info);
+        const GChars tryExec(g_desktop_app_info_get_string(info, "TryExec"));
+        if (runs(QString::fromUtf8(tryExec.get())) || runs(execProgram(entry.Exec)))
+            icon = entry.Icon;
+    }
+    g_list_free_full(apps, g_object_unref);
+    return icon;
 }
 
 QString ResolveProgram(const QString& name)
@@ -150,85 +258,10 @@ QString ResolveProgram(const QString& name)
     return QStandardPaths::findExecutable(name);
 }
 
-QList<DesktopApp> DesktopApps()
-{
-    QList<DesktopApp> apps;
-    QSet<QString> ids;
-    for (const QString& folder : QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation)) {
-        QStringList entries;
-        QDirIterator it(folder, {QStringLiteral("*.desktop")}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            entries.append(it.next());
-        entries.sort();
-        const QDir root(folder);
-        for (const QString& entryPath : entries) {
-            const QString id = root.relativeFilePath(entryPath).replace(QLatin1Char('/'), QLatin1Char('-'));
-            // An entry of an earlier folder hides the one of the same id, even a hidden one.
-            if (ids.contains(id))
-                continue;
-            ids.insert(id);
-            const QHash<QString, QString> entry = ReadDesktopEntry(entryPath);
-            if (entry.value(QStringLiteral("Hidden")) == QLatin1String("true"))
-                continue;
-            DesktopApp app;
-            app.Id = id;
-            app.FilePath = entryPath;
-            app.Name = entry.value(QStringLiteral("Name"));
-            app.Program = ExecProgram(entry.value(QStringLiteral("Exec")));
-            app.Icon = entry.value(QStringLiteral("Icon"));
-            app.TryExec = entry.value(QStringLiteral("TryExec"));
-            app.Terminal = entry.value(QStringLiteral("Terminal")) == QLatin1String("true");
-            app.MimeTypes = entry.value(QStringLiteral("MimeType")).split(QLatin1Char(';'), Qt::SkipEmptyParts);
-            apps.append(app);
-        }
-    }
-    return apps;
-}
-
 QStringList MimeTypesOfFile(const QString& path)
 {
     const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
     QStringList types{type.name()};
     types += type.allAncestors();
     return types;
-}
-
-std::optional<DesktopApp> DefaultApplication(const QStringList& mimeTypes)
-{
-    const QList<DesktopApp> apps = DesktopApps();
-    QHash<QString, qsizetype> byId;
-    for (qsizetype i = 0; i < apps.size(); ++i)
-        byId.insert(apps.at(i).Id, i);
-    const QList<MimeAppsList> lists = mimeAppsLists();
-    const auto installed = [&](const QString& id) -> const DesktopApp* {
-        const auto found = byId.constFind(id);
-        return found != byId.cend() && isInstalled(apps.at(*found)) ? &apps.at(*found) : nullptr;
-    };
-
-    for (const QString& type : mimeTypes) {
-        for (const MimeAppsList& list : lists) {
-            for (const QString& id : list.Defaults.value(type)) {
-                if (const DesktopApp* app = installed(id))
-                    return *app;
-            }
-        }
-    }
-    for (const QString& type : mimeTypes) {
-        QSet<QString> removed;
-        for (const MimeAppsList& list : lists) {
-            for (const QString& id : list.Removed.value(type))
-                removed.insert(id);
-        }
-        for (const MimeAppsList& list : lists) {
-            for (const QString& id : list.Added.value(type)) {
-                if (const DesktopApp* app = installed(id); app && !removed.contains(id))
-                    return *app;
-            }
-        }
-        for (const DesktopApp& app : apps) {
-            if (app.MimeTypes.contains(type) && !removed.contains(app.Id) && isInstalled(app))
-                return app;
-        }
-    }
-    return std::nullopt;
 }

@@ -1,56 +1,66 @@
 #ifndef QUILLMARK_SHELL_DESKTOPAPPS_H
 #define QUILLMARK_SHELL_DESKTOPAPPS_H
 
-#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 
-/// A program as the desktop knows it: one desktop entry ("gedit.desktop") of the XDG applications folders.
-struct DesktopApp
+// The desktop's applications as GIO reads them from the XDG applications folders and MIME lists. GIO reads
+// where those folders are once per process, at first use.
+
+/// An application's desktop entry, as far as starting it goes.
+struct DesktopEntry
 {
-    /// The entry's id, as mimeapps.list names it: its path below an applications folder, "/" turned into "-".
+    /// As the MIME lists name it, "org.gnome.TextEditor.desktop"; empty for an entry read from a file of its own.
     QString Id;
-    /// The entry file.
     QString FilePath;
-    /// Name=, unlocalised.
+    /// Name=, localised.
     QString Name;
-    /// The program Exec= starts, as written there: a bare name or a path.
-    QString Program;
-    /// Icon=: an icon name or a path.
+    /// Icon=: an icon name or a path; empty when there is none.
     QString Icon;
-    /// TryExec=, when given.
-    QString TryExec;
-    /// Terminal=true: the program runs in a terminal window, which the desktop opens for it.
+    /// Exec=, its key-file escapes undone; its quoting and field codes are still in it.
+    QString Exec;
+    /// Terminal=true: the program needs a terminal window.
     bool Terminal = false;
-    QStringList MimeTypes;
 };
 
-/// The [Desktop Entry] group of a desktop entry file: its unlocalised keys and values.
-QHash<QString, QString> ReadDesktopEntry(const QString& filePath);
+/// The application entry that editor names: a desktop file id ("gedit.desktop") of the applications folders, or
+/// the absolute path of a desktop entry file. None for anything else, or when the entry is hidden or its program is
+/// not installed.
+std::optional<DesktopEntry> FindDesktopEntry(const QString& editor);
 
-/// The program a desktop entry's Exec= line starts: its first word (double quotes group, a backslash escapes),
-/// after "env" and its NAME=value words.
-QString ExecProgram(const QString& exec);
+/// The arguments that start entry on filePath, the program first: Exec= split by its quoting, each of %f, %F, %u
+/// and %U giving filePath (as one argument when it stands alone), %i "--icon" and the icon, %c the name, %k the
+/// entry file, %% a "%"; other field codes give nothing. Empty when Exec= cannot be split, when a field code stands
+/// where the program belongs, or when it has no file field code (the entry then opens no file).
+QStringList EntryCommand(const DesktopEntry& entry, const QString& filePath);
+
+/// The applications the desktop opens a file of the first of mimeTypes that has any with (the later ones are the
+/// types it is a kind of), by the rules of the XDG MIME applications lists: the default first, then the others that
+/// say they open that type. Only applications whose program is installed count.
+QList<DesktopEntry> ApplicationsFor(const QStringList& mimeTypes);
+
+/// Opens filePath in entry's application as the desktop starts it (field codes, D-Bus activation, a terminal where
+/// it asks for one), detached. False with the reason in error when it could not be started.
+bool LaunchApplication(const DesktopEntry& entry, const QString& filePath, QString* error);
+
+/// Starts the custom editor on filePath, detached, in workingFolder: a program (editor names one as ResolveProgram
+/// says, or as a relative path from workingFolder) with filePath as its one argument, else the entry FindDesktopEntry
+/// finds, with the arguments of EntryCommand. False with the user's message in error when it could not be started.
+bool StartEditor(const QString& editor, const QString& filePath, const QString& workingFolder, QString* error);
+
+/// The Icon= of the first application that runs program: its TryExec= or the program its Exec= starts (looked for
+/// behind "env NAME=value") is program's file name, or program itself when given with a folder. Empty when none.
+QString ProgramEntryIcon(const QString& program);
 
 /// The program name names: an absolute path to an executable file, or a bare name found on PATH. Empty when it
 /// names no program (a relative path with a folder in it names none either: what it meant would depend on the
 /// working folder of the moment).
 QString ResolveProgram(const QString& name);
 
-/// Every application entry of the XDG applications folders that is not hidden, the first of an id winning, in
-/// the order of the folders ($XDG_DATA_HOME first) and then of their paths.
-QList<DesktopApp> DesktopApps();
-
 /// The MIME type of a file by its name and contents, then the types it is a kind of ("text/plain" for a PO file).
 QStringList MimeTypesOfFile(const QString& path);
-
-/// The application the desktop opens a file of the first of mimeTypes with (the later ones are the types it is a
-/// kind of), by the rules of the XDG MIME applications lists: a default application named in a mimeapps.list, else
-/// an added association, else an application that says it opens the type, unless an association was removed. Only
-/// an application whose program is installed counts. None when there is none.
-std::optional<DesktopApp> DefaultApplication(const QStringList& mimeTypes);
 
 #endif // QUILLMARK_SHELL_DESKTOPAPPS_H

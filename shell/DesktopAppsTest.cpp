@@ -1,31 +1,46 @@
 #include "shell/DesktopApps.h"
 
+#include "shell/TestSupport.h"
+
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
+
+static void PrintTo(const QStringList& list, std::ostream* out)
+{
+    *out << '{';
+    for (qsizetype i = 0; i < list.size(); ++i)
+        *out << (i ? ", " : "") << '"' << list.at(i).toStdString() << '"';
+    *out << '}';
+}
 
 namespace {
 
-/// Points the XDG folders (and PATH) at a temporary desktop for the life of the object.
+/// Points the XDG folders at a temporary desktop, with its bin folder first on PATH, for the life of the object.
 class TemporaryDesktop
 {
 public:
     TemporaryDesktop()
     {
-        for (const char* name :
-             {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS", "PATH", "XDG_CURRENT_DESKTOP"})
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS", "PATH",
+                                 "XDG_CURRENT_DESKTOP", "DBUS_SESSION_BUS_ADDRESS"})
             m_saved.append({name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt});
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(path("config")));
         qputenv("XDG_CONFIG_DIRS", QFile::encodeName(path("etc")));
         qputenv("XDG_DATA_HOME", QFile::encodeName(path("data")));
         qputenv("XDG_DATA_DIRS", QFile::encodeName(path("share")));
-        qputenv("PATH", QFile::encodeName(path("bin")));
-        qputenv("XDG_CURRENT_DESKTOP", "Test:Other");
+        qputenv("PATH", QFile::encodeName(path("bin")) + ':' + qgetenv("PATH"));
+        qputenv("XDG_CURRENT_DESKTOP", "Test");
+        // No session bus: the programs are started, not activated.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(path("no-bus")));
     }
     ~TemporaryDesktop()
     {
@@ -51,11 +66,10 @@ public:
             QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
-    void app(const QString& relative, const QByteArray& program, const QByteArray& mimeTypes) const
+    void app(const QString& id, const QByteArray& lines) const
     {
-        write(relative,
-              "[Desktop Entry]\nType=Application\nName=" + program + "\nExec=" + program + " %F\nMimeType=" + mimeTypes
-                  + "\n");
+        write(QStringLiteral("data/applications/") + id,
+              "[Desktop Entry]\nType=Application\nName=Recorder\nIcon=quillmark-rec\n" + lines);
     }
 
 private:
@@ -63,42 +77,107 @@ private:
     QList<std::pair<const char*, std::optional<QByteArray>>> m_saved;
 };
 
-std::optional<QString> defaultId(const QStringList& types)
+/// Writes its program path and arguments, one a line, into $QUILLMARK_RECORD.
+const QByteArray Recorder = "#!/bin/sh\n"
+                            "{ printf '%s\\n' \"$0\"; for a; do printf '%s\\n' \"$a\"; done; } >\"$QUILLMARK_RECORD.part\"\n"
+                            "mv \"$QUILLMARK_RECORD.part\" \"$QUILLMARK_RECORD\"\n";
+
+QStringList takeRecord(const QString& record)
 {
-    const std::optional<DesktopApp> app = DefaultApplication(types);
-    return app ? std::optional(app->Id) : std::nullopt;
+    QDeadlineTimer deadline(10000);
+    while (!QFile::exists(record) && !deadline.hasExpired())
+        QThread::msleep(10);
+    QFile file(record);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    file.remove();
+    return lines;
 }
 
-TEST(DesktopAppsTest, TheDefaultApplicationFollowsTheMimeAppsLists)
+TEST(DesktopAppsTest, AnEntryStartsItsWholeCommandWithTheFileAsOneArgument)
 {
+    if (RunInFreshProcess())
+        return;
     TemporaryDesktop desktop;
-    const QStringList po{"text/x-gettext-translation", "text/plain"};
-    EXPECT_EQ(defaultId(po), std::nullopt);
+    for (const char* program : {"bin/rec", "bin/flatpak", "my bin/rec"})
+        desktop.write(QLatin1String(program), Recorder, true);
+    const QString record = desktop.path("record");
+    qputenv("QUILLMARK_RECORD", QFile::encodeName(record));
+    const QString folder = desktop.path("my po");
+    const QString file = folder + QStringLiteral("/de.po");
+    desktop.write("my po/de.po", "msgid \"\"\nmsgstr \"\"\n");
+    const QString rec = desktop.path("bin/rec");
 
-    for (const char* program : {"poedit", "kate", "mousepad"})
-        desktop.write(QStringLiteral("bin/") + program, "#!/bin/sh\n", true);
-    desktop.app("share/applications/kde/kate.desktop", "kate", "text/plain;");
-    desktop.app("share/applications/mousepad.desktop", "mousepad", "text/plain;");
-    desktop.app("share/applications/missing.desktop", "not-installed", "text/x-gettext-translation;");
-    desktop.app("data/applications/poedit.desktop", "poedit", "text/x-gettext-translation;");
-    // An application saying it opens the type, else one for the type it is a kind of.
-    EXPECT_EQ(defaultId(po), QStringLiteral("poedit.desktop"));
-    EXPECT_EQ(defaultId({"text/plain"}), QStringLiteral("kde-kate.desktop"));
+    const struct
+    {
+        QString id;
+        QByteArray exec;
+        QStringList started;
+    } cases[] = {
+        {"flatpak.desktop",
+         "flatpak run --branch=stable --arch=x86_64 --command=gnome-text-editor org.gnome.TextEditor %U",
+         {desktop.path("bin/flatpak"), "run", "--branch=stable", "--arch=x86_64", "--command=gnome-text-editor",
+          "org.gnome.TextEditor", file}},
+        {"env.desktop", "env VAR=1 rec %U", {rec, file}},
+        {"sh.desktop", R"(sh -c "rec -n \\"\\$1\\"" sh %f)", {rec, "-n", file}},
+        // \s and \\ belong to the key file, the quotes to Exec=; only ASCII blanks part arguments.
+        {"escaped.desktop",
+         "\"" + QFile::encodeName(desktop.path("my\\sbin/rec")) + R"(" "back\\\\slash" a)" "\u00a0" "b %f",
+         {desktop.path("my bin/rec"), "back\\slash", "a\u00a0b", file}},
+        {"codes.desktop",
+         R"(rec --title "Two words" 100%% %i %c %k %F)",
+         {rec, "--title", "Two words", "100%", "--icon", "quillmark-rec", "Recorder",
+          desktop.path("data/applications/codes.desktop"), file}},
+    };
+    for (const auto& c : cases)
+        desktop.app(c.id, "Exec=" + c.exec + "\n");
 
-    // The user's removal and a default for the wider type; a default for the type itself wins, its first
-    // installed application, a desktop's own list before the common one.
+    for (const auto& c : cases) {
+        const std::optional<DesktopEntry> entry = FindDesktopEntry(c.id);
+        ASSERT_TRUE(entry) << c.id.toStdString();
+        QString error;
+        EXPECT_TRUE(LaunchApplication(*entry, file, &error)) << error.toStdString();
+        EXPECT_EQ(takeRecord(record), c.started) << c.id.toStdString() << " as the desktop starts it";
+        EXPECT_TRUE(StartEditor(c.id, file, folder, &error)) << error.toStdString();
+        EXPECT_EQ(takeRecord(record), c.started) << c.id.toStdString() << " as the custom editor";
+    }
+    qunsetenv("QUILLMARK_RECORD");
+}
+
+TEST(DesktopAppsTest, APoFileOpensInTheApplicationForItsTypeElseInOneForText)
+{
+    if (RunInFreshProcess())
+        return;
+    TemporaryDesktop desktop;
+    desktop.write("bin/rec", Recorder, true);
+    desktop.app("po.desktop", "Exec=rec %f\nMimeType=text/x-gettext-translation;\n");
+    desktop.app("missing.desktop", "Exec=not-installed %f\nMimeType=text/x-gettext-translation;\n");
+    desktop.app("text.desktop", "Exec=rec %f\nMimeType=text/plain;\n");
+    desktop.app("terminal.desktop", "Exec=rec %f\nTerminal=true\nMimeType=text/plain;\n");
+    // What the entries' MimeType= lines say, as the desktop keeps it for GIO.
+    desktop.write("data/applications/mimeinfo.cache",
+                  "[MIME Cache]\ntext/x-gettext-translation=missing.desktop;po.desktop;\n"
+                  "text/plain=terminal.desktop;text.desktop;\n");
     desktop.write("config/mimeapps.list",
-                  "[Removed Associations]\ntext/x-gettext-translation=poedit.desktop;\n"
-                  "[Default Applications]\ntext/plain=mousepad.desktop\n");
-    EXPECT_EQ(defaultId(po), QStringLiteral("mousepad.desktop"));
-    desktop.write("etc/other-mimeapps.list",
-                  "[Default Applications]\ntext/x-gettext-translation=missing.desktop;kde-kate.desktop;\n");
-    EXPECT_EQ(defaultId(po), QStringLiteral("kde-kate.desktop"));
-    desktop.write("config/test-mimeapps.list", "[Default Applications]\ntext/x-gettext-translation=poedit.desktop\n");
-    const std::optional<DesktopApp> chosen = DefaultApplication(po);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->Program, QStringLiteral("poedit"));
-    EXPECT_EQ(chosen->FilePath, desktop.path("data/applications/poedit.desktop"));
+                  "[Default Applications]\ntext/x-gettext-translation=missing.desktop;\n"
+                  "text/plain=terminal.desktop\n");
+
+    const struct
+    {
+        QStringList types;
+        QStringList ids;
+    } cases[] = {
+        {{"text/x-gettext-translation", "text/plain"}, {"po.desktop"}},
+        {{"application/x-quillmark-none", "text/plain"}, {"terminal.desktop", "text.desktop"}},
+        {{"application/x-quillmark-none"}, {}},
+    };
+    for (const auto& c : cases) {
+        QStringList ids;
+        for (const DesktopEntry& app : ApplicationsFor(c.types))
+            ids.append(app.Id);
+        EXPECT_EQ(ids, c.ids) << c.types.join(' ').toStdString();
+    }
 }
 
 TEST(DesktopAppsTest, APoFileIsAKindOfText)

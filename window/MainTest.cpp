@@ -8,6 +8,7 @@
 #include "shell/FolderTreePanel.h"
 #include "shell/ShellNotify.h"
 #include "shell/ShellTreeView.h"
+#include "shell/TestSupport.h"
 #include "window/ListViewEx.h"
 #include "window/OutputMemo.h"
 #include "window/PopupMenus.h"
@@ -1129,6 +1130,8 @@ TEST_F(MainWindowTest, CustomEditorFromThePopupMenuGetsThePathAsOneArgument)
 
 TEST_F(MainWindowTest, ALaunchThatFailsSaysWhichFileWhichProgramAndWhy)
 {
+    if (RunInFreshProcess())
+        return;
     const QString folder = corpusFolder(QStringLiteral("po"), {QStringLiteral("thunar/am.po")});
     QList<std::pair<const char*, QByteArray>> saved;
     for (const char* name : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"}) {

@@ -7,34 +7,17 @@
 
 #include <QAbstractItemView>
 #include <QAction>
-#include <QDesktopServices>
 #include <QDir>
-#include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
-#include <QProcess>
 #include <QStandardPaths>
-#include <QTextStream>
-#include <QUrl>
 
 namespace {
 
 const QString PlainCustomCaption = QStringLiteral("Open in c&ustom editor");
-
-/// Does the command word of a desktop entry start programPath?
-bool runsProgram(const QString& command, const QFileInfo& program)
-{
-    if (command.isEmpty())
-        return false;
-    if (command.contains(QLatin1Char('/')))
-        return QFileInfo(command).canonicalFilePath() == program.canonicalFilePath();
-    return command == program.fileName();
-}
 
 QIcon iconNamed(const QString& name)
 {
@@ -85,16 +68,16 @@ ELaunchFailed::ELaunchFailed(const QString& message)
 
 bool DesktopLauncher::openWithDesktop(const QString& path, QString* error)
 {
-    const std::optional<DesktopApp> app = DefaultApplication(MimeTypesOfFile(path));
-    if (!app) {
+    const QList<DesktopEntry> apps = ApplicationsFor(MimeTypesOfFile(path));
+    if (apps.isEmpty()) {
         *error = QStringLiteral("Could not open \"%1\": no program is associated with PO files on this desktop.")
                      .arg(path);
         return false;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
-        *error = QStringLiteral("Could not open \"%1\" in \"%2\", the program associated with PO files: the desktop "
-                                "could not start it.")
-                     .arg(path, app->Name.isEmpty() ? app->Program : app->Name);
+    QString why;
+    if (!LaunchApplication(apps.first(), path, &why)) {
+        *error = QStringLiteral("Could not open \"%1\" in \"%2\", the program associated with PO files: %3")
+                     .arg(path, apps.first().Name, why);
         return false;
     }
     return true;
@@ -103,56 +86,17 @@ bool DesktopLauncher::openWithDesktop(const QString& path, QString* error)
 bool DesktopLauncher::startProgram(const QString& program, const QString& argument, const QString& workingFolder,
                                    QString* error)
 {
-    const auto fail = [&](const QString& why) {
-        *error = QStringLiteral("Could not open \"%1\" in the custom editor \"%2\": %3").arg(argument, program, why);
-        return false;
-    };
-    if (program.isEmpty()) {
-        *error = QStringLiteral("Could not open \"%1\" in the custom editor: no custom editor is set in the "
-                                "preferences.")
-                     .arg(argument);
-        return false;
-    }
-    QString resolved;
-    if (program.contains(QLatin1Char('/'))) {
-        // A relative path means the same to the started program as to its working folder.
-        const QFileInfo info(QDir(workingFolder), program);
-        if (!info.exists())
-            return fail(QStringLiteral("the program does not exist."));
-        if (!info.isFile() || !info.isExecutable())
-            return fail(QStringLiteral("it is not an executable program."));
-        resolved = info.absoluteFilePath();
-    } else {
-        resolved = ResolveProgram(program);
-        if (resolved.isEmpty())
-            return fail(QStringLiteral("it is not installed (no program of that name is on the PATH)."));
-    }
-    QProcess process;
-    process.setProgram(resolved);
-    process.setArguments({argument});
-    process.setWorkingDirectory(workingFolder);
-    if (!process.startDetached())
-        return fail(QStringLiteral("it could not be started (%1).").arg(process.errorString()));
-    return true;
+    return StartEditor(program, argument, workingFolder, error);
 }
 
 QIcon ProgramIcon(const QString& programPath)
 {
-    const QFileInfo program(programPath);
-    if (program.fileName().isEmpty())
+    const QString name = QFileInfo(programPath).fileName();
+    if (name.isEmpty())
         return QIcon();
-    if (QIcon::hasThemeIcon(program.fileName()))
-        return QIcon::fromTheme(program.fileName());
-
-    // Earlier folders take precedence, as they do for the desktop itself.
-    for (const DesktopApp& app : DesktopApps()) {
-        if (!runsProgram(app.TryExec, program) && !runsProgram(app.Program, program))
-            continue;
-        const QIcon icon = iconNamed(app.Icon);
-        if (!icon.isNull())
-            return icon;
-    }
-    return QIcon();
+    if (QIcon::hasThemeIcon(name))
+        return QIcon::fromTheme(name);
+    return iconNamed(ProgramEntryIcon(programPath));
 }
 
 QString TBSkin1StyleSheet()
@@ -216,18 +160,21 @@ void PopupMenus::UpdateCustomEditorItem(const QString& editorPath)
 
     if (editorPath.isEmpty())
         return;
-    // A "&" in the name is part of the name, not an accelerator.
     QString name = editorPath.mid(editorPath.lastIndexOf(QLatin1Char('/')) + 1);
-    name.replace(QLatin1Char('&'), QStringLiteral("&&"));
     const QString program = ResolveProgram(editorPath);
-    if (program.isEmpty()) {
+    const std::optional<DesktopEntry> entry = program.isEmpty() ? FindDesktopEntry(editorPath) : std::nullopt;
+    if (entry)
+        name = entry->Name;
+    // A "&" in the name is part of the name, not an accelerator.
+    name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    if (program.isEmpty() && !entry) {
         // Said before the user tries it; the launch then says why.
         TBItem2->setText(QStringLiteral("%1 (%2: not found)").arg(PlainCustomCaption, name));
         return;
     }
     TBItem2->setText(QStringLiteral("%1 (%2)").arg(PlainCustomCaption, name));
 
-    const QImage image = menuImage(ProgramIcon(program));
+    const QImage image = menuImage(entry ? iconNamed(entry->Icon) : ProgramIcon(program));
     if (image.isNull())
         return;
     MainImages.append(image);

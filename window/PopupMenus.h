@@ -33,14 +33,14 @@ public:
     virtual ~EditorLauncher() = default;
     /// Opens path in the program the desktop associates with it.
     virtual bool openWithDesktop(const QString& path, QString* error) = 0;
-    /// Starts program, detached, with the single argument argument, in workingFolder.
+    /// Starts the custom editor program, detached, on the file argument, in workingFolder.
     virtual bool startProgram(const QString& program, const QString& argument, const QString& workingFolder,
                               QString* error)
         = 0;
 };
 
-/// The desktop's launches: QDesktopServices for the associated program, once the XDG MIME applications lists name
-/// one; QProcess::startDetached for a program that exists and may be run.
+/// The desktop's launches, both outliving the window: the associated program as GIO starts it, the custom editor
+/// as StartEditor does (a program, or the command of the desktop entry it names).
 class DesktopLauncher : public EditorLauncher
 {
 public:
@@ -93,9 +93,9 @@ public:
     /// The item at position defaultAction (0 associated editor, 1 custom editor, 2 check) becomes the menu's
     /// default item, drawn bold; outside 0..2 there is none.
     void MarkDefaultItem(int defaultAction);
-    /// The custom-editor item shows editorPath's file name and its icon when editorPath names a program, the name
-    /// marked "not found" when it names none, and the plain caption with no image when it is empty. MainImages
-    /// keeps at most one editor icon.
+    /// The custom-editor item shows editorPath's file name and its icon when editorPath names a program, the
+    /// entry's name and icon when it names a desktop entry, the name marked "not found" when it names neither, and
+    /// the plain caption with no image when it is empty. MainImages keeps at most one editor icon.
     void UpdateCustomEditorItem(const QString& editorPath);
 
     /// Open the selected file in the associated editor; nothing without a selected row. Throws ELaunchFailed.

@@ -2,6 +2,7 @@
 
 #include "catalog/CatalogModel.h"
 #include "resources/Images.h"
+#include "shell/TestSupport.h"
 #include "window/ListViewEx.h"
 
 #include <QAction>
@@ -254,6 +255,8 @@ TEST_F(PopupMenusTest, CustomEditorGetsThePathAsOneArgumentInTheShownFolder)
 
 TEST_F(PopupMenusTest, ALaunchThatCannotStartSaysWhichFileWhichProgramAndWhy)
 {
+    if (RunInFreshProcess())
+        return;
     const QString poFolder = temp.filePath(QStringLiteral("po"));
     writeFile(poFolder + QStringLiteral("/de.po"), "msgid \"\"\nmsgstr \"\"\n", false);
     const QString notExecutable = temp.filePath(QStringLiteral("notes.txt"));
@@ -302,6 +305,8 @@ TEST_F(PopupMenusTest, ALaunchThatCannotStartSaysWhichFileWhichProgramAndWhy)
 
 TEST_F(PopupMenusTest, CustomEditorItemNamesAProgramAndShowsItsIcon)
 {
+    if (RunInFreshProcess())
+        return;
     // A program found on PATH, with a desktop entry naming an icon file.
     const QString bin = temp.filePath(QStringLiteral("bin"));
     const QString data = temp.filePath(QStringLiteral("data"));
@@ -318,7 +323,8 @@ TEST_F(PopupMenusTest, CustomEditorItemNamesAProgramAndShowsItsIcon)
     writeFile(other, "#!/bin/sh\n", true);
     writeIcon(data + QStringLiteral("/icons/blue.png"), Qt::blue);
     writeFile(data + QStringLiteral("/applications/other.desktop"),
-              QStringLiteral("[Desktop Entry]\nName[de]=x\nIcon[de]=nothing\nExec=env A=1 \"%1\" %U\n"
+              QStringLiteral("[Desktop Entry]\nType=Application\nName=Other\nName[de]=x\nIcon[de]=nothing\n"
+                             "Exec=env A=1 \"%1\" %U\n"
                              "Icon=%2/icons/blue.png\n[Desktop Action x]\nIcon=nothing\n")
                   .arg(other, data)
                   .toUtf8(),
@@ -350,6 +356,11 @@ TEST_F(PopupMenusTest, CustomEditorItemNamesAProgramAndShowsItsIcon)
     EXPECT_EQ(menus->TBItem2->text(), QStringLiteral("Open in c&ustom editor (other && co)"));
     EXPECT_EQ(menus->mainImages().size(), 3);
     EXPECT_EQ(colourOfImage(), QColor(Qt::blue));
+
+    // A desktop entry named by its id shows the entry's name and icon.
+    menus->UpdateCustomEditorItem(QStringLiteral("test-ed.desktop"));
+    EXPECT_EQ(menus->TBItem2->text(), QStringLiteral("Open in c&ustom editor (Test)"));
+    EXPECT_EQ(colourOfImage(), QColor(Qt::red));
 
     menus->UpdateCustomEditorItem(bare);
     EXPECT_EQ(menus->TBItem2->text(), QStringLiteral("Open in c&ustom editor (bare-editor)"));
