@@ -68,14 +68,6 @@ QString execProgram(const QString& exec)
     return words.value(first);
 }
 
-GObjectPtr<GDesktopAppInfo> appInfoOf(const DesktopEntry& entry)
-{
-    return GObjectPtr<GDesktopAppInfo>(entry.Id.isEmpty()
-                                           ? g_desktop_app_info_new_from_filename(
-                                                 QFile::encodeName(entry.FilePath).constData())
-                                           : g_desktop_app_info_new(entry.Id.toUtf8().constData()));
-}
-
 } // namespace
 
 std::optional<DesktopEntry> FindDesktopEntry(const QString& editor)
@@ -161,7 +153,9 @@ QList<DesktopEntry> ApplicationsFor(const QStringList& mimeTypes)
 
 bool LaunchApplication(const DesktopEntry& entry, const QString& filePath, QString* error)
 {
-    const GObjectPtr<GDesktopAppInfo> info = appInfoOf(entry);
+    const GObjectPtr<GDesktopAppInfo> info(
+        entry.Id.isEmpty() ? g_desktop_app_info_new_from_filename(QFile::encodeName(entry.FilePath).constData())
+                           : g_desktop_app_info_new(entry.Id.toUtf8().constData()));
     if (!info) {
         *error = QStringLiteral("its desktop entry \"%1\" could not be read.").arg(entry.FilePath);
         return false;
