@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package with CPack and inspects it with dpkg-deb: its name, version, section, description,
-# dependencies (msgfmt's gettext and the Qt libraries the programs link) and files.
+# dependencies (msgfmt's gettext and the Qt and GLib libraries the programs link) and files.
 # Usage: check_package.sh BUILD_FOLDER APP_ID VERSION
 set -uo pipefail
 build=$1
@@ -29,7 +29,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Section)" = devel ] || fail "Section is '$(field Section)'"
 [ -n "$(field Description)" ] || fail "no Description"
 depends=$(field Depends)
-for package in gettext libqt6core6 libqt6gui6 libqt6widgets6 libc6 libstdc++6; do
+for package in gettext libqt6core6 libqt6gui6 libqt6widgets6 libglib2.0-0 libc6 libstdc++6; do
     echo "$depends" | tr ',' '\n' | sed 's/^ *//; s/ .*//' | grep -qx "$package" || fail "Depends lacks $package: $depends"
 done
 
