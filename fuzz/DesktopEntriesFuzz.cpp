@@ -39,11 +39,11 @@ void checkCommand(const DesktopEntry& entry)
 {
     const QStringList command = EntryCommand(entry, FilePath);
     const QStringList words = execWords(entry.Exec);
-    const bool fileCodeAlone = std::any_of(words.cbegin() + std::min<qsizetype>(1, words.size()), words.cend(),
-                                           [](const QString& word) {
-                                               return word == QLatin1String("%f") || word == QLatin1String("%F")
-                                                   || word == QLatin1String("%u") || word == QLatin1String("%U");
-                                           });
+    const bool fileCodeAlone
+        = std::any_of(words.cbegin() + std::min<qsizetype>(1, words.size()), words.cend(), [](const QString& word) {
+              return word == QLatin1String("%f") || word == QLatin1String("%F") || word == QLatin1String("%u")
+                  || word == QLatin1String("%U");
+          });
     if (fileCodeAlone && !words.first().contains(QLatin1Char('%')))
         FUZZ_CHECK(!command.isEmpty());
     if (command.isEmpty())
@@ -78,8 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     g_key_file_free(keys);
 
-    static const QString entryFile = QDir::temp().filePath(QStringLiteral("quillmark-fuzz-%1.desktop")
-                                                                .arg(QCoreApplication::applicationPid()));
+    static const QString entryFile
+        = QDir::temp().filePath(QStringLiteral("quillmark-fuzz-%1.desktop").arg(QCoreApplication::applicationPid()));
     QFile file(entryFile);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         file.write(reinterpret_cast<const char*>(data), qsizetype(size));

@@ -78,9 +78,10 @@ private:
 };
 
 /// Writes its program path and arguments, one a line, into $QUILLMARK_RECORD.
-const QByteArray Recorder = "#!/bin/sh\n"
-                            "{ printf '%s\\n' \"$0\"; for a; do printf '%s\\n' \"$a\"; done; } >\"$QUILLMARK_RECORD.part\"\n"
-                            "mv \"$QUILLMARK_RECORD.part\" \"$QUILLMARK_RECORD\"\n";
+const QByteArray Recorder
+    = "#!/bin/sh\n"
+      "{ printf '%s\\n' \"$0\"; for a; do printf '%s\\n' \"$a\"; done; } >\"$QUILLMARK_RECORD.part\"\n"
+      "mv \"$QUILLMARK_RECORD.part\" \"$QUILLMARK_RECORD\"\n";
 
 QStringList takeRecord(const QString& record)
 {
@@ -123,7 +124,7 @@ TEST(DesktopAppsTest, AnEntryStartsItsWholeCommandWithTheFileAsOneArgument)
         {"sh.desktop", R"(sh -c "rec -n \\"\\$1\\"" sh %f)", {rec, "-n", file}},
         // \s and \\ belong to the key file, the quotes to Exec=; only ASCII blanks part arguments.
         {"escaped.desktop",
-         "\"" + QFile::encodeName(desktop.path("my\\sbin/rec")) + R"(" "back\\\\slash" a)" "\u00a0" "b %f",
+         "\"" + QFile::encodeName(desktop.path("my\\sbin/rec")) + R"(" "back\\\\slash" a)" + "\u00a0b %f",
          {desktop.path("my bin/rec"), "back\\slash", "a\u00a0b", file}},
         {"codes.desktop",
          R"(rec --title "Two words" 100%% %i %c %k %F)",
