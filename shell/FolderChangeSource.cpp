@@ -23,6 +23,13 @@ namespace {
 // the folder is quiet.
 constexpr quint32 WatchedEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ATTRIB
     | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+// A folder on the root's path changes what the path names when the name looked up in it comes (IN_CREATE, or
+// IN_MOVED_TO, as `ln -sfn` replaces a link by renaming a new one over it), goes, or gets other permissions
+// (IN_ATTRIB, reported both on the entry in its folder and on the folder itself).
+constexpr quint32 PathEvents = IN_CREATE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_ATTRIB | IN_DELETE_SELF
+    | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
+// As the system allows, so that a loop of links ends a lookup the way it ends the system's.
+constexpr int MaxLinksFollowed = 40;
 
 /// Whether an entry exists (not following a symbolic link) and is a folder; none when it does not exist.
 std::optional<bool> entryIsFolder(const QString& path)
@@ -58,10 +65,32 @@ QList<std::pair<QString, bool>> listEntries(const QString& folder)
     return entries;
 }
 
-bool isFolderAt(const QString& path)
+/// The target of a symbolic link as stored; empty when it cannot be read.
+QByteArray linkTarget(const QString& path)
 {
-    struct stat status;
-    return ::stat(encodeLocalPath(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+    const QByteArray encoded = encodeLocalPath(path);
+    QByteArray target(256, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t length = ::readlink(encoded.constData(), target.data(), size_t(target.size()));
+        if (length < 0)
+            return {};
+        if (length < target.size()) {
+            target.truncate(length);
+            return target;
+        }
+        target.resize(target.size() * 2);
+    }
+}
+
+QString childPath(const QString& folder, const QString& name)
+{
+    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
+}
+
+QString parentPath(const QString& folder)
+{
+    const qsizetype slash = folder.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : folder.left(slash);
 }
 
 bool isAtOrBelow(const QString& path, const QString& folder)
@@ -105,24 +134,34 @@ FolderChangeSource::~FolderChangeSource()
 bool FolderChangeSource::arm(const QString& root, bool recursive)
 {
     disarm();
-    if (m_fd < 0 || root.isEmpty())
+    struct stat status;
+    // A NUL would end the path early for the system, which would then watch another folder.
+    if (m_fd < 0 || root.isEmpty() || root.contains(QChar(0))
+        || ::stat(encodeLocalPath(root).constData(), &status) != 0)
         return false;
-    QFileInfo info(root);
-    if (!info.exists())
-        return false;
-    if (info.isDir()) {
+    const QFileInfo info(root);
+    if (S_ISDIR(status.st_mode)) {
         m_rootPath = QDir::cleanPath(info.absoluteFilePath());
         m_recursive = recursive;
+        // A folder that may not be read yet is watched for when it may.
+        m_rootState = lookUpPath(m_rootId);
+        if (m_rootState == RootState::Watched)
+            watchFolder(QString(), nullptr);
+        if (m_rootState == RootState::Missing || (m_rootState == RootState::Watched && m_rootWd < 0)) {
+            disarm();
+            return false;
+        }
     } else {
         // A file is watched through its folder, so that a save that replaces it keeps being seen.
         m_rootPath = QDir::cleanPath(info.absolutePath());
         m_onlyName = info.fileName();
         m_recursive = false;
-    }
-    watchFolder(QString(), nullptr);
-    if (m_rootWd < 0) {
-        disarm();
-        return false;
+        watchFolder(QString(), nullptr);
+        if (m_rootWd < 0) {
+            disarm();
+            return false;
+        }
+        m_rootState = RootState::Watched;
     }
     m_armed = true;
     return true;
@@ -131,10 +170,12 @@ bool FolderChangeSource::arm(const QString& root, bool recursive)
 void FolderChangeSource::disarm()
 {
     forgetRoot();
-    if (m_aboveWd >= 0)
-        ::inotify_rm_watch(m_fd, m_aboveWd);
-    m_aboveWd = -1;
-    m_rootMissing = false;
+    const QList<int> pathWatches = m_pathWatches.keys();
+    m_pathWatches.clear();
+    for (const int wd : pathWatches)
+        releaseWatch(wd);
+    m_rootState = RootState::Missing;
+    m_rootId = FileId();
     m_batch = Batch();
     m_movedFrom.clear();
     m_quiet.stop();
@@ -165,7 +206,7 @@ void FolderChangeSource::readEvents()
             any = true;
         }
     }
-    if (!any || (m_batch.names.isEmpty() && !m_batch.overflow && !m_batch.rootGone && !m_batch.aboveRootChanged))
+    if (!any || (m_batch.names.isEmpty() && !m_batch.overflow && !m_batch.rootGone && !m_batch.pathChanged))
         return;
     // Restarted by every event, so that nothing is looked at before the folder is quiet; but not past the
     // longest delay, so that steady writes elsewhere in the folder do not hold a save back for ever.
@@ -180,14 +221,18 @@ void FolderChangeSource::handleEvent(int wd, quint32 mask, quint32 cookie, const
     if (!m_armed)
         return;
     if (mask & IN_Q_OVERFLOW) {
+        // What was lost may as well have been a change on the root's path.
         m_batch.overflow = true;
+        m_batch.pathChanged = true;
         return;
     }
-    if (wd == m_aboveWd && wd >= 0) {
+    // A folder may be on the root's path and below the root at once (a link that leads back): it serves both.
+    if (const auto path = m_pathWatches.constFind(wd); path != m_pathWatches.cend()) {
+        // Without a name the event is about the folder itself: it went, or its permissions changed.
+        if (name.isEmpty() || path->names.contains(name))
+            m_batch.pathChanged = true;
         if (mask & IN_IGNORED)
-            m_aboveWd = -1;
-        m_batch.aboveRootChanged = true;
-        return;
+            m_pathWatches.remove(wd);
     }
     const auto watch = m_watches.constFind(wd);
     if (watch == m_watches.cend())
@@ -195,14 +240,19 @@ void FolderChangeSource::handleEvent(int wd, quint32 mask, quint32 cookie, const
     const QString folder = *watch;
     if (mask & IN_IGNORED) {
         m_watches.remove(wd);
-        if (wd == m_rootWd)
+        if (wd == m_rootWd) {
             m_rootWd = -1;
+            m_batch.pathChanged = true;
+        }
         return;
     }
     if (name.isEmpty()) {
         // The watched folder itself; for a folder below the root, its parent's watch reports the entry.
-        if (wd == m_rootWd && m_onlyName.isEmpty() && (mask & (IN_DELETE_SELF | IN_MOVE_SELF)))
+        if (wd == m_rootWd && (mask & (IN_DELETE_SELF | IN_MOVE_SELF)))
             m_batch.rootGone = true;
+        // Its permissions may have changed: whether it may still be read is looked at again.
+        if (wd == m_rootWd && (mask & IN_ATTRIB))
+            m_batch.pathChanged = true;
         return;
     }
     if (!m_onlyName.isEmpty() && name != m_onlyName)
@@ -247,18 +297,10 @@ void FolderChangeSource::flush()
 
 QList<FolderChange> FolderChangeSource::classify(Batch batch)
 {
-    if (m_onlyName.isEmpty() && (batch.rootGone || m_rootMissing)) {
-        // What happened inside a folder that went is stale: the root is looked at afresh.
-        QList<FolderChange> changes;
-        if (!m_rootMissing) {
-            forgetRoot();
-            m_rootMissing = true;
-            changes.append(change(snFolderDeleted, item(QString())));
-        }
-        if (followRoot())
-            changes.append(change(snFolderCreated, item(QString())));
+    QList<FolderChange> changes;
+    // What happened inside a folder that is no longer the root's is stale: the root is looked at afresh.
+    if (m_onlyName.isEmpty() && (batch.rootGone || batch.pathChanged) && !followRoot(batch.rootGone, changes))
         return changes;
-    }
 
     if (batch.overflow) {
         // Events were lost: any known name may have changed, and names may have come that we never saw.
@@ -288,7 +330,6 @@ QList<FolderChange> FolderChangeSource::classify(Batch batch)
         }
     }
 
-    QList<FolderChange> changes;
     QSet<QString> done = renamedTo;
     for (const QString& name : std::as_const(batch.names)) {
         if (done.contains(name))
@@ -345,35 +386,138 @@ QList<FolderChange> FolderChangeSource::classify(Batch batch)
     return changes;
 }
 
+bool FolderChangeSource::followRoot(bool rootGone, QList<FolderChange>& changes)
+{
+    FileId found;
+    RootState state = lookUpPath(found);
+    const RootState before = m_rootState;
+    if (state == RootState::Watched && before == RootState::Watched && found == m_rootId && !rootGone && m_rootWd >= 0)
+        return true;
+
+    // The folder watched so far is elsewhere now, gone, or may not be read: what its watches would report
+    // is not the root's.
+    forgetRoot();
+    if (state == RootState::Watched) {
+        watchFolder(QString(), nullptr);
+        // Changed again since the lookup, and that change is on its way; or no watches left.
+        if (m_rootWd < 0)
+            state = errno == EACCES ? RootState::Denied : RootState::Missing;
+    }
+
+    const ShellItem root = item(QString());
+    switch (state) {
+    case RootState::Missing:
+        if (before != RootState::Missing)
+            changes.append(change(snFolderDeleted, root));
+        break;
+    case RootState::Denied:
+        if (before != RootState::Denied)
+            changes.append(change(snAttributesChanged, root));
+        break;
+    case RootState::Watched:
+        // Its own watch saw the folder go: said so, even when it or another is back at the path by now.
+        if (before == RootState::Watched && rootGone)
+            changes.append(change(snFolderDeleted, root));
+        // The folder that could not be read before may be read now; any other folder at the path is new.
+        changes.append(
+            change(before == RootState::Denied && found == m_rootId ? snAttributesChanged : snFolderCreated, root));
+        m_rootId = found;
+        break;
+    }
+    m_rootState = state;
+    return false;
+}
+
+FolderChangeSource::RootState FolderChangeSource::lookUpPath(FileId& found)
+{
+    QHash<int, PathWatch> watches;
+    const auto watchOnTheWay = [&](const QString& folder, const QString& name) {
+        struct stat status;
+        const bool known = ::stat(encodeLocalPath(folder).constData(), &status) == 0;
+        const FileId id = known ? FileId{status.st_dev, status.st_ino} : FileId();
+        int wd = addWatch(folder, PathEvents);
+        // A folder may be searched without being read, and then the system will not watch it. One that was
+        // watched before it lost its permissions is still watched, and tells when it gets them back.
+        for (auto it = m_pathWatches.cbegin(); known && wd < 0 && it != m_pathWatches.cend(); ++it)
+            if (it->folder == id)
+                wd = it.key();
+        if (wd >= 0) {
+            watches[wd].folder = id;
+            watches[wd].names.insert(name);
+        }
+    };
+
+    RootState state = RootState::Watched;
+    QString folder = QStringLiteral("/"); // where the lookup has come, never through a link
+    QStringList names = m_rootPath.split(u'/', Qt::SkipEmptyParts);
+    int links = 0;
+    while (state == RootState::Watched && !names.isEmpty()) {
+        const QString name = names.takeFirst();
+        // Only a link's target brings these: the folder reached is a real one, so its parent is the path's.
+        if (name == QLatin1String("."))
+            continue;
+        if (name == QLatin1String("..")) {
+            folder = parentPath(folder);
+            continue;
+        }
+        // Watched before it is looked in, so that a change made in between is reported.
+        watchOnTheWay(folder, name);
+        const QString path = childPath(folder, name);
+        struct stat status;
+        if (::lstat(encodeLocalPath(path).constData(), &status) != 0) {
+            state = errno == EACCES ? RootState::Denied : RootState::Missing;
+        } else if (S_ISLNK(status.st_mode)) {
+            // The link's own entry stays watched in its folder: re-pointing it replaces that entry.
+            const QByteArray target = linkTarget(path);
+            if (target.isEmpty() || ++links > MaxLinksFollowed) {
+                state = RootState::Missing;
+                continue;
+            }
+            names = decodeLocalPath(target).split(u'/', Qt::SkipEmptyParts) + names;
+            if (target.startsWith('/'))
+                folder = QStringLiteral("/");
+        } else if (!S_ISDIR(status.st_mode)) {
+            state = RootState::Missing;
+        } else {
+            folder = path;
+        }
+    }
+    if (state == RootState::Watched) {
+        struct stat status;
+        const QByteArray encoded = encodeLocalPath(folder);
+        // Its entries are listed, and its files opened by their names in it.
+        if (::stat(encoded.constData(), &status) != 0 || ::access(encoded.constData(), R_OK | X_OK) != 0)
+            state = errno == EACCES ? RootState::Denied : RootState::Missing;
+        else
+            found = {status.st_dev, status.st_ino};
+    }
+
+    const QHash<int, PathWatch> before = std::exchange(m_pathWatches, watches);
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        releaseWatch(it.key());
+    return state;
+}
+
+int FolderChangeSource::addWatch(const QString& folder, quint32 mask)
+{
+    // Added to what the watch had: a folder on the root's path may be watched below the root as well.
+    return ::inotify_add_watch(m_fd, encodeLocalPath(folder).constData(), mask | IN_MASK_ADD);
+}
+
+void FolderChangeSource::releaseWatch(int wd)
+{
+    if (!m_pathWatches.contains(wd) && !m_watches.contains(wd))
+        ::inotify_rm_watch(m_fd, wd);
+}
+
 void FolderChangeSource::forgetRoot()
 {
-    for (auto it = m_watches.cbegin(); it != m_watches.cend(); ++it)
-        ::inotify_rm_watch(m_fd, it.key());
+    const QList<int> watches = m_watches.keys();
     m_watches.clear();
     m_known.clear();
     m_rootWd = -1;
-}
-
-bool FolderChangeSource::followRoot()
-{
-    if (m_aboveWd >= 0)
-        ::inotify_rm_watch(m_fd, m_aboveWd);
-    m_aboveWd = -1;
-    // Watched before the root is looked for, so that a folder made in between is not missed.
-    for (QString above = m_rootPath; m_aboveWd < 0 && above != QLatin1String("/") && !above.isEmpty();) {
-        above = QFileInfo(above).path();
-        m_aboveWd = ::inotify_add_watch(m_fd, encodeLocalPath(above).constData(),
-                                        IN_CREATE | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
-    }
-    if (!isFolderAt(m_rootPath))
-        return false;
-    watchFolder(QString(), nullptr);
-    if (m_rootWd < 0)
-        return false;
-    ::inotify_rm_watch(m_fd, m_aboveWd);
-    m_aboveWd = -1;
-    m_rootMissing = false;
-    return true;
+    for (const int wd : watches)
+        releaseWatch(wd);
 }
 
 void FolderChangeSource::watchFolder(const QString& relative, QList<std::pair<QString, bool>>* created)
@@ -381,7 +525,7 @@ void FolderChangeSource::watchFolder(const QString& relative, QList<std::pair<QS
     const QString folder = fullPath(relative);
     // Folders below the root are entries seen without following links; the root is followed.
     const quint32 mask = relative.isEmpty() ? WatchedEvents : WatchedEvents | IN_DONT_FOLLOW;
-    const int wd = ::inotify_add_watch(m_fd, encodeLocalPath(folder).constData(), mask);
+    const int wd = addWatch(folder, mask);
     if (wd < 0)
         return; // out of watches, or gone: the rest of the tree is still watched
     m_watches.insert(wd, relative);
@@ -408,14 +552,17 @@ void FolderChangeSource::forgetBelow(const QString& relative)
     for (auto it = m_known.begin(); it != m_known.end();)
         it = isAtOrBelow(it.key(), relative) && it.key() != relative ? m_known.erase(it) : std::next(it);
     // A folder moved out of the tree keeps its watches; they must not report under the old names.
+    QList<int> released;
     for (auto it = m_watches.begin(); it != m_watches.end();) {
         if (isAtOrBelow(*it, relative)) {
-            ::inotify_rm_watch(m_fd, it.key());
+            released.append(it.key());
             it = m_watches.erase(it);
         } else {
             ++it;
         }
     }
+    for (const int wd : released)
+        releaseWatch(wd);
 }
 
 void FolderChangeSource::renameBelow(const QString& from, const QString& to)

@@ -16,6 +16,8 @@
 #include <optional>
 #include <utility>
 
+#include <sys/types.h>
+
 class QSocketNotifier;
 
 /// One change found in a watched folder: the bit of its kind (no interrupt bit) and its items; Item2 only
@@ -34,10 +36,18 @@ struct FolderChange
 /// file) is left out. So a save that writes a temporary file and renames it over the original gives one
 /// update of the original, whatever the number and order of its events.
 ///
-/// A folder root is followed by its path, not by the folder that was there when it was armed: when it is
-/// removed or renamed away, that is reported as the root folder deleted (what went with it is not reported
-/// one by one), and the nearest folder above it that exists is watched until a folder appears at the root's
-/// path again; that is reported as the root folder created, and it is watched from then on.
+/// A folder root is followed by its path, not by the folder that was there when it was armed. Each folder the
+/// path goes through is watched for the one name looked up in it (symbolic links followed as the system
+/// follows them), so that any change above the root (a parent renamed, removed or made again, a link
+/// re-pointed, a permission taken or given) makes the path be looked up again:
+/// - the path names nothing, or no folder: the root folder deleted (what went with it is not reported one by
+///   one);
+/// - a folder is at the path again, or another folder than before: the root folder created, and it is
+///   watched from then on; when the root folder itself moved or was removed, it is reported deleted first;
+/// - the path or the folder may no longer be searched or read: the root's attributes changed, and once they
+///   may again (the same folder), the root's attributes changed once more.
+/// Nothing found inside a folder that is no longer the root's is reported. A file root is watched through its
+/// folder, which is not followed.
 class FolderChangeSource : public QObject
 {
 public:
@@ -55,7 +65,8 @@ public:
     FolderChangeSource& operator=(const FolderChangeSource&) = delete;
 
     /// Ends any watch, then watches root: a folder (with every folder below it when recursive), or a file
-    /// (through its folder, reporting that name only). False when the root cannot be watched.
+    /// (through its folder, reporting that name only). False when the root cannot be watched; a folder that
+    /// may not be read yet is watched for when it may.
     bool arm(const QString& root, bool recursive);
     /// Ends the watch and drops what was collected and not yet reported.
     void disarm();
@@ -64,15 +75,40 @@ public:
     int descriptor() const { return m_fd; }
 
 private:
+    /// What the root's path names.
+    enum class RootState
+    {
+        Watched, // a folder that may be read, watched with what is below it
+        Missing, // nothing, or something that is no folder
+        Denied, // a folder on the way, or the root folder itself, may not be searched or read
+    };
+
+    /// A file's identity while it exists, whatever its path.
+    struct FileId
+    {
+        dev_t device = 0;
+        ino_t inode = 0;
+        friend bool operator==(const FileId&, const FileId&) = default;
+    };
+
+    /// A folder the root's path goes through, and the names looked up in it on the way (more than one only when
+    /// a symbolic link leads back into it).
+    struct PathWatch
+    {
+        FileId folder;
+        QSet<QString> names;
+    };
+
     struct Batch
     {
         QList<QString> names; // relative to the root, in the order first touched
         QSet<QString> touched;
         QList<std::pair<QString, QString>> moves; // renames paired by cookie: from, to
         bool overflow = false;
+        /// The root folder itself moved or was deleted.
         bool rootGone = false;
-        /// Something came or went in the folder watched while the root is missing.
-        bool aboveRootChanged = false;
+        /// Something changed on the root's path, or in the root folder's own attributes.
+        bool pathChanged = false;
     };
 
     void readEvents();
@@ -81,15 +117,23 @@ private:
     void flush();
     QList<FolderChange> classify(Batch batch);
 
+    /// Looks the root's path up again and moves to the state found, adding the root's own changes. True when
+    /// the same folder is watched as before, so that what the batch found inside it stands.
+    bool followRoot(bool rootGone, QList<FolderChange>& changes);
+    /// Looks the root's path up one name at a time, as the system does, watching each folder before looking
+    /// in it, so that a change made in between is not missed. Ends the watches of folders no longer on it.
+    RootState lookUpPath(FileId& found);
+    /// Adds a watch (or a role to one) on folder; -1 when the system refuses.
+    int addWatch(const QString& folder, quint32 mask);
+    /// Ends the watch unless it still serves the root's path or the folders below the root.
+    void releaseWatch(int wd);
+
     /// Adds a watch on the folder relative (below the root) and makes its entries known; for a recursive
     /// watch also every folder below it. Entries not known before are appended to created, if given.
     void watchFolder(const QString& relative, QList<std::pair<QString, bool>>* created);
     void forgetBelow(const QString& relative);
     /// Ends every watch of the root and below, and forgets what they knew.
     void forgetRoot();
-    /// The root is missing: watches it again when a folder is at its path, otherwise the nearest folder
-    /// above it that exists. True when the root is watched again.
-    bool followRoot();
     void renameBelow(const QString& from, const QString& to);
     QString fullPath(const QString& relative) const;
     ShellItem item(const QString& relative) const;
@@ -108,9 +152,10 @@ private:
     QString m_onlyName; // root is a file: the one name in m_rootPath reported
     bool m_recursive = false;
     int m_rootWd = -1;
-    /// While the root is missing: the watch of the nearest existing folder above it, -1 when none.
-    int m_aboveWd = -1;
-    bool m_rootMissing = false;
+    RootState m_rootState = RootState::Missing;
+    /// The folder last watched at the root's path.
+    FileId m_rootId;
+    QHash<int, PathWatch> m_pathWatches; // descriptor of a watch -> a folder the root's path goes through
     QHash<int, QString> m_watches; // descriptor of a watch -> its folder relative to the root ("" the root)
     QHash<QString, bool> m_known; // relative name -> is a folder
     Batch m_batch;

@@ -1,5 +1,6 @@
 #include "shell/ShellNotify.h"
 
+#include "runner/LocalPath.h"
 #include "shell/FolderChangeSource.h"
 #include "shell/KnownFolders.h"
 
@@ -7,6 +8,8 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QtDebug>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -107,10 +110,11 @@ void TShellNotify::setRootFolder(const QString& value)
     QString resolved;
     if (isSpecialFolderName(value)) {
         resolved = resolveSpecialFolder(value);
-    } else if (!value.isEmpty()) {
-        const QFileInfo info(value);
-        if (info.exists())
-            resolved = QDir::cleanPath(info.absoluteFilePath());
+    } else if (!value.isEmpty() && !value.contains(QChar(0))) {
+        // By the bytes of its name, which need not be text in any encoding; a NUL would end it early.
+        struct stat status;
+        if (::stat(encodeLocalPath(value).constData(), &status) == 0)
+            resolved = QDir::cleanPath(QFileInfo(value).absoluteFilePath());
     }
     if (resolved.isEmpty())
         throw EInvalidPath::settingPath(value);

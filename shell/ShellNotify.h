@@ -176,7 +176,9 @@ struct ShellRegistration
 /// An existing file's new contents (in-place writes, a temporary file renamed over it, touch) give one
 /// item-updated notification once the folder has been quiet for a short while; new files give
 /// item-created, removed ones item-deleted, renames within the watched folder item-renamed, folders the
-/// folder kinds.
+/// folder kinds. A root folder is followed by its path through any change above it: folder-deleted when the
+/// path names no folder any more, folder-created when it names one again or another one, attributes-changed
+/// when the folder may no longer be read and when it may again.
 ///
 /// Everything, setters and handlers, runs on the UI thread. A handler may change the watcher's properties
 /// or call deleteLater on it; an error it raises ends that notification's calls and goes to the error

@@ -6,10 +6,12 @@
 #include <QFile>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -19,6 +21,8 @@
 #include <sys/wait.h>
 
 extern char** environ;
+
+#include <sys/stat.h>
 
 /// Runs the event loop until done() holds or timeoutMs pass; whether done() holds.
 inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000)
@@ -39,7 +43,7 @@ inline void runEventLoopFor(int ms)
     loop.exec();
 }
 
-/// The inodes an inotify descriptor of this process watches, as the kernel lists them.
+/// The inodes an inotify descriptor of this process watches, as the kernel lists them, sorted.
 inline QList<quint64> watchedInodes(int fd)
 {
     QList<quint64> inodes;
@@ -53,6 +57,27 @@ inline QList<quint64> watchedInodes(int fd)
         const qsizetype end = line.indexOf(' ', at + 5);
         inodes.append(line.mid(at + 5, end - at - 5).toULongLong(nullptr, 16));
     }
+    std::sort(inodes.begin(), inodes.end());
+    return inodes;
+}
+
+/// The inodes a watch of the folder root has, sorted: root's, those of folders below it given as others, and
+/// those of the folders on root's path above it.
+inline QList<quint64> inodesWatchedFor(const QString& root, const QStringList& others = {})
+{
+    QList<quint64> inodes;
+    const auto add = [&](const QString& path) {
+        struct stat status;
+        if (::stat(QFile::encodeName(path).constData(), &status) == 0)
+            inodes.append(status.st_ino);
+    };
+    for (const QString& other : others)
+        add(other);
+    for (QString folder = root; folder.size() > 1;
+         folder = folder.left(std::max<qsizetype>(1, folder.lastIndexOf(u'/'))))
+        add(folder);
+    add(QStringLiteral("/"));
+    std::sort(inodes.begin(), inodes.end());
     return inodes;
 }
 
