@@ -12,8 +12,12 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <cerrno>
+#include <cstring>
+
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -50,6 +54,24 @@ bool isFolder(const QString& path)
 QByteArray entryName(const QString& path)
 {
     return encodeLocalPath(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+}
+
+/// What keeps the shown folder's files from being listed and opened; empty when nothing does.
+QString folderProblem(const QString& folder)
+{
+    const QByteArray path = encodeLocalPath(folder);
+    struct stat info
+    {
+    };
+    if (::stat(path.constData(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? QStringLiteral("Folder not found")
+                                                   : QString::fromLocal8Bit(std::strerror(errno));
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("Folder not found");
+    // Its files are listed, and opened by their names in it.
+    if (::access(path.constData(), R_OK | X_OK) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return {};
 }
 
 bool hasPoSuffix(const char* name)
@@ -313,8 +335,7 @@ void CatalogEngine::NotifyItemUpdated(const QString& Path)
 void CatalogEngine::NotifyItemCreated(const QString& Path)
 {
     if (m_folderShown && isShownFolder(Path)) {
-        StopChecks();
-        startQueueOver(listPoFiles(FFolder));
+        rereadFolder();
         return;
     }
     const QByteArray name = entryName(Path);
@@ -351,7 +372,7 @@ void CatalogEngine::NotifyItemCreated(const QString& Path)
 void CatalogEngine::NotifyItemDeleted(const QString& Path)
 {
     if (m_folderShown && isShownFolder(Path)) {
-        folderGone();
+        markFolderLost(QStringLiteral("Folder not found"));
         return;
     }
     const QByteArray name = entryName(Path);
@@ -391,7 +412,24 @@ bool CatalogEngine::isShownFolder(const QString& Path) const
     return Path == m_folderPath;
 }
 
-void CatalogEngine::folderGone()
+void CatalogEngine::NotifyAttributesChanged(const QString& Path)
+{
+    if (m_folderShown && isShownFolder(Path))
+        rereadFolder();
+}
+
+void CatalogEngine::rereadFolder()
+{
+    // A folder that may not be read lists no files, yet they are still there: its rows keep their places.
+    if (const QString problem = folderProblem(FFolder); !problem.isEmpty()) {
+        markFolderLost(problem);
+        return;
+    }
+    StopChecks();
+    startQueueOver(listPoFiles(FFolder));
+}
+
+void CatalogEngine::markFolderLost(const QString& status)
 {
     const bool queueWasRunning = m_queueRunning;
     StopChecks();
@@ -399,7 +437,7 @@ void CatalogEngine::folderGone()
     setProgressVisible(false);
     for (int index = 0; index < m_rows.count(); ++index) {
         CatalogRow row = m_rows.row(index);
-        SetErrorRow(row, QStringLiteral("Folder not found"));
+        SetErrorRow(row, status);
         m_rows.setRow(index, row);
     }
     emit folderLost();

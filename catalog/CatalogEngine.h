@@ -103,11 +103,15 @@ public:
     /// The watcher's handlers for entries that come and go, files and folders alike, so that the rows mirror
     /// the folder: an entry named like a PO file that appears gets its row at its place and is checked; one
     /// that goes loses its row; a rename is both. The shown folder itself is followed by its path: when it
-    /// goes, every row says "Folder not found"; when a folder is there again, the rows become its files and
-    /// each is checked again.
+    /// goes, every row says "Folder not found"; when a folder is there again (or another folder than before),
+    /// the rows become its files and each is checked again.
     void NotifyItemCreated(const QString& Path);
     void NotifyItemDeleted(const QString& Path);
     void NotifyItemRenamed(const QString& OldPath, const QString& NewPath);
+    /// The watcher's handler for the shown folder's permissions: while the folder may not be read, every row
+    /// says why ("Permission denied"), keeping its place; once it may, the rows become its files and each is
+    /// checked again.
+    void NotifyAttributesChanged(const QString& Path);
 
     /// The handlers of ListRunner and the other runners; Sender tells whose check it is.
     void ListRunnerNewLine(TCommandRunner* Sender, const QByteArray& NewLine, TOutputType OutputType);
@@ -136,7 +140,7 @@ signals:
     void queueFinished();
     /// The row of a file that left the folder has been removed.
     void rowRemoved(const CatalogRow& row);
-    /// The shown folder has gone: every row now says so.
+    /// The shown folder has gone, or may no longer be read: every row now says so.
     void folderLost();
 
 protected:
@@ -182,7 +186,10 @@ private:
     void finishQueueWhenDone();
     /// The shown folder is at its path (the watcher's form of it: absolute, cleaned).
     bool isShownFolder(const QString& Path) const;
-    void folderGone();
+    /// Every row says what keeps the shown folder from being read; the checks stop.
+    void markFolderLost(const QString& status);
+    /// Reads the shown folder again, now at its path: the rows become its files, or say why it cannot be read.
+    void rereadFolder();
     /// Makes the rows those of the folder's listing and starts the queue at row 0.
     void startQueueOver(const QList<QByteArray>& names);
     /// The runner's command line for the row's file.

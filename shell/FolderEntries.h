@@ -6,13 +6,14 @@
 #include <QString>
 
 /// Lets target's rows follow the entries directly in the watched folder as they change, come and go. Folders
-/// count as entries too, since a folder named like a PO file has a row. target offers NotifyItemUpdated,
-/// NotifyItemCreated and NotifyItemDeleted (path) and NotifyItemRenamed (old path, new path), as the catalog
-/// engine does; it must outlive the watcher's handlers.
+/// count as entries too, since a folder named like a PO file has a row; the watched folder's own comings and
+/// goings and its permissions arrive as those of its path. target offers NotifyItemUpdated, NotifyItemCreated,
+/// NotifyItemDeleted and NotifyAttributesChanged (path) and NotifyItemRenamed (old path, new path), as the
+/// catalog engine does; it must outlive the watcher's handlers.
 template <typename Target> void followFolderEntries(TShellNotify& notify, Target& target)
 {
     notify.setHandledEvents({snItemUpdated, snItemCreated, snItemDeleted, snItemRenamed, snFolderCreated,
-                             snFolderDeleted, snFolderRenamed});
+                             snFolderDeleted, snFolderRenamed, snAttributesChanged});
     notify.OnItemUpdated
         = [&target](TShellNotify*, PShellItem, const QString& path, bool) { target.NotifyItemUpdated(path); };
     const TShellNotifyGeneralEvent created
@@ -29,6 +30,8 @@ template <typename Target> void followFolderEntries(TShellNotify& notify, Target
     notify.OnFolderDeleted = deleted;
     notify.OnItemRenamed = renamed;
     notify.OnFolderRenamed = renamed;
+    notify.OnAttributesChanged
+        = [&target](TShellNotify*, PShellItem, const QString& path, bool) { target.NotifyAttributesChanged(path); };
 }
 
 #endif // QUILLMARK_SHELL_FOLDERENTRIES_H
