@@ -213,28 +213,34 @@ TEST_F(CatalogEngineTest, ListsPoFilesInAnyCaseHiddenOnesAndFolders)
     EXPECT_EQ(engine.Rows().row(2).StateIcon, CatalogRow::IconErrors);
 }
 
-TEST_F(CatalogEngineTest, ChecksAndRechecksAFileWhateverBytesItsNameHolds)
+TEST_F(CatalogEngineTest, ChecksAndRechecksAFileWhateverBytesItsNameAndItsFoldersHold)
 {
-    const QString po = folder();
+    // The folder's name is not UTF-8 either.
+    const QString po = m_dir.filePath(decodeLocalPath("po-\xff"));
+    ASSERT_EQ(::mkdir(encodeLocalPath(po).constData(), 0755), 0);
     const QString latin1 = po + "/" + decodeLocalPath("caf\xe9.po");
-    writePoFile(po + "/x", 2, 0, 1);
-    ASSERT_EQ(std::rename(encodeLocalPath(po + "/x").constData(), encodeLocalPath(latin1).constData()), 0);
-    writePoFile(po + "/d.po", 1, 0, 0);
+    writePoFile(m_dir.filePath("x"), 2, 0, 1);
+    ASSERT_EQ(std::rename(encodeLocalPath(m_dir.filePath("x")).constData(), encodeLocalPath(latin1).constData()), 0);
+    writePoFile(m_dir.filePath("x"), 1, 0, 0);
+    ASSERT_EQ(std::rename(encodeLocalPath(m_dir.filePath("x")).constData(), encodeLocalPath(po + "/d.po").constData()),
+              0);
 
     readAndWait(po);
     EXPECT_EQ(captions(), QStringList({"caf\uFFFD.po", "d.po"}));
     EXPECT_EQ(engine.Rows().row(0).Name, "caf\xe9.po");
     EXPECT_EQ(engine.Rows().row(0).Texts, (std::array<QString, 6>{"66%", "", "3", "2", "0", "1"}));
 
-    writePoFile(po + "/x", 3, 0, 1);
-    ASSERT_EQ(std::rename(encodeLocalPath(po + "/x").constData(), encodeLocalPath(latin1).constData()), 0);
+    writePoFile(m_dir.filePath("x"), 3, 0, 1);
+    ASSERT_EQ(std::rename(encodeLocalPath(m_dir.filePath("x")).constData(), encodeLocalPath(latin1).constData()), 0);
     evaluations.clear();
     engine.NotifyItemUpdated(latin1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !evaluations.isEmpty(); }, 10000));
     EXPECT_EQ(evaluations, QList<Evaluation>({{0, true}}));
     EXPECT_EQ(engine.Rows().row(0).Texts[CatalogRow::TextStatus], "75%");
-    // QTemporaryDir would not find the file by a decoded name.
+    // QTemporaryDir would not find them by decoded names.
     std::remove(encodeLocalPath(latin1).constData());
+    std::remove(encodeLocalPath(po + "/d.po").constData());
+    ::rmdir(encodeLocalPath(po).constData());
 }
 
 TEST_F(CatalogEngineTest, AnErrorOfTheWatcherEndsTheReadBeforeAnyFileIsListed)

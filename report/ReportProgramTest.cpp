@@ -19,7 +19,9 @@
 
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <optional>
+#include <vector>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -577,14 +579,19 @@ TEST(ReportProgramTest, ASignalEndsAReportBlockedOnItsOutputWithinASecond)
     }
 }
 
-/// quillmark-report --watch as a child, read line by line.
+/// quillmark-report --watch as a child, read line by line. runAs, when given, is the command line (program first)
+/// that runs it as another user.
 class WatchedReport
 {
 public:
-    explicit WatchedReport(const QStringList& arguments, const QString& shellPrefix = QString())
+    explicit WatchedReport(const QStringList& arguments, const QString& shellPrefix = QString(),
+                           const QStringList& runAs = {})
     {
         const QStringList watch = QStringList{QStringLiteral("--watch")} + arguments;
-        if (shellPrefix.isEmpty()) {
+        if (!runAs.isEmpty()) {
+            m_process.setProgram(runAs.first());
+            m_process.setArguments(runAs.mid(1) + QStringList{QStringLiteral(QUILLMARK_REPORT_PROGRAM)} + watch);
+        } else if (shellPrefix.isEmpty()) {
             m_process.setProgram(QStringLiteral(QUILLMARK_REPORT_PROGRAM));
             m_process.setArguments(watch);
         } else {
@@ -837,6 +844,132 @@ TEST(ReportProgramTest, WatchFollowsTheFolderByItsPath)
 
     EXPECT_EQ(report.stop(SIGINT), 0);
     EXPECT_EQ(report.errors(), QByteArray());
+}
+
+TEST(ReportProgramTest, WatchFollowsTheFolderThroughChangesAboveIt)
+{
+    SKIP_WITHOUT_CORPUS();
+    // Run as another user when the tests run as root, whom no permission keeps out of a folder.
+    const QStringList runAs = asUserWhoCannotRead();
+    const bool permissionsCount = runAs != QStringList{QString()};
+
+    struct Paths
+    {
+        QString parent; // holds po, which holds de.po and pa.po
+        QString po;
+        QString fresh; // holds fr.po
+        QString link; // points at po
+    };
+    struct Step
+    {
+        std::function<bool(const Paths&)> change;
+        QList<QByteArray> lines;
+    };
+    struct Case
+    {
+        const char* description;
+        bool throughLink; // the folder is given as the link
+        bool takesPermissions;
+        std::vector<Step> steps;
+    };
+    const auto setMode
+        = [](const QString& path, mode_t mode) { return ::chmod(QFile::encodeName(path).constData(), mode) == 0; };
+    const QList<QByteArray> lost = {"de.po\tFolder not found\t\t\t\t\t3", "pa.po\tFolder not found\t\t\t\t\t3"};
+    const QList<QByteArray> replaced
+        = {"pa.po\tremoved\t\t\t\t\t-1", "de.po\tremoved\t\t\t\t\t-1", "fr.po\t100%\t1081\t1081\t0\t0\t0"};
+    const QList<QByteArray> denied = {"de.po\tPermission denied\t\t\t\t\t3", "pa.po\tPermission denied\t\t\t\t\t3"};
+    const QList<QByteArray> checked = {"de.po\t100%\t1081\t1081\t0\t0\t0", "pa.po\t40%\t1038\t423\t0\t615\t2"};
+    const Case cases[] = {
+        {"a parent renamed away, then a fresh folder made at the path",
+         false,
+         false,
+         {{[](const Paths& p) { return QDir().rename(p.parent, p.parent + QStringLiteral(".old")); }, lost},
+          {[](const Paths& p) {
+               return QDir().mkpath(p.po)
+                   && QDir().rename(p.fresh + QStringLiteral("/fr.po"), p.po + QStringLiteral("/fr.po"));
+           },
+           replaced}}},
+        {"a symbolic link re-pointed",
+         true,
+         false,
+         {{[](const Paths& p) {
+               return QProcess::execute(QStringLiteral("ln"), {QStringLiteral("-sfn"), p.fresh, p.link}) == 0;
+           },
+           replaced}}},
+        {"the folder's permissions taken and given back",
+         false,
+         true,
+         {{[&](const Paths& p) { return setMode(p.po, 0); }, denied},
+          {[&](const Paths& p) { return setMode(p.po, 0755); }, checked}}},
+        {"a parent's search permission taken and given back",
+         false,
+         true,
+         {{[&](const Paths& p) { return setMode(p.parent, 0644); }, denied},
+          {[&](const Paths& p) { return setMode(p.parent, 0755); }, checked}}},
+    };
+
+    for (const Case& change : cases) {
+        SCOPED_TRACE(change.description);
+        // The last cases.
+        if (change.takesPermissions && !permissionsCount)
+            GTEST_SKIP() << "the tests run as root and there is no setpriv to run the report as another user";
+        QTemporaryDir dir;
+        const Paths paths{dir.filePath(QStringLiteral("project")), dir.filePath(QStringLiteral("project/po")),
+                          dir.filePath(QStringLiteral("fresh")), dir.filePath(QStringLiteral("link"))};
+        ASSERT_TRUE(QDir().mkpath(paths.po) && QDir().mkpath(paths.fresh));
+        ASSERT_TRUE(QFile::link(paths.po, paths.link));
+        for (const char* name : {"de.po", "pa.po"})
+            ASSERT_TRUE(QFile::copy(CleanFolder + u'/' + QLatin1String(name), paths.po + u'/' + QLatin1String(name)));
+        ASSERT_TRUE(QFile::copy(CleanFolder + QStringLiteral("/fr.po"), paths.fresh + QStringLiteral("/fr.po")));
+        // Whoever runs the report reaches all of it.
+        for (const QString& folder : {dir.path(), paths.parent, paths.po, paths.fresh})
+            ASSERT_TRUE(setMode(folder, 0755));
+
+        // One check at a time: the rows are checked again in their order.
+        WatchedReport report(
+            {QStringLiteral("--format=tsv"), QStringLiteral("--jobs=1"), change.throughLink ? paths.link : paths.po},
+            QString(), runAs);
+        for (int line = 0; line < 3; ++line)
+            ASSERT_TRUE(report.nextLine(60000).has_value()) << report.errors().constData();
+        EXPECT_FALSE(report.nextLine(500).has_value());
+        for (const Step& step : change.steps) {
+            ASSERT_TRUE(step.change(paths));
+            for (const QByteArray& line : step.lines)
+                EXPECT_EQ(report.nextLine(20000).value_or("(nothing)").mid(20), line);
+            const std::optional<QByteArray> more = report.nextLine(700);
+            EXPECT_FALSE(more.has_value()) << more.value_or("").constData();
+        }
+        EXPECT_EQ(report.stop(SIGINT), 0);
+        EXPECT_EQ(report.errors(), QByteArray());
+    }
+}
+
+TEST(ReportProgramTest, AFolderNameThatIsNotUtf8IsReadCheckedAndWatched)
+{
+    SKIP_WITHOUT_CORPUS();
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/po-\xff";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    ASSERT_TRUE(QFile::copy(CleanFolder + QStringLiteral("/pa.po"), dir.filePath(QStringLiteral("pa.po"))));
+    ASSERT_EQ(
+        ::rename(QFile::encodeName(dir.filePath(QStringLiteral("pa.po"))).constData(), (folder + "/pa.po").constData()),
+        0);
+
+    // The name reaches the report as the bytes the shell gives it.
+    WatchedReport report({QStringLiteral("--format=tsv")},
+                         QStringLiteral("set -- \"$@\" \"$(printf '%1/po-\\377')\"").arg(dir.path()));
+    EXPECT_EQ(report.nextLine(60000).value_or("(nothing)"),
+              "file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon");
+    const QByteArray row = "pa.po\t40%\t1038\t423\t0\t615\t2";
+    EXPECT_EQ(report.nextLine(60000).value_or("(nothing)"), row);
+    EXPECT_FALSE(report.nextLine(500).has_value());
+    ASSERT_EQ(::utimensat(AT_FDCWD, (folder + "/pa.po").constData(), nullptr, 0), 0);
+    EXPECT_EQ(report.nextLine(20000).value_or("(nothing)").mid(20), row);
+    EXPECT_EQ(report.stop(SIGINT), 0);
+    EXPECT_EQ(report.errors(), QByteArray());
+    // QTemporaryDir would not find the folder by a decoded name.
+    ::unlink((folder + "/pa.po").constData());
+    ::rmdir(folder.constData());
 }
 
 TEST(ReportProgramTest, AFileNameThatIsNotUtf8IsCheckedAndPrintedDecoded)

@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 
 #include <dirent.h>
@@ -52,6 +54,19 @@ QString listingError(const QString& folder)
         return {};
     }
     return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+/// folder made absolute by the working folder's path, in the bytes the system gives for it.
+QString absoluteFolder(const QString& folder)
+{
+    // "~/" is the engine's to expand.
+    if (folder.startsWith(u'/') || folder.startsWith(QLatin1String("~/")))
+        return folder;
+    const std::unique_ptr<char, decltype(&std::free)> working(::getcwd(nullptr, 0), &std::free);
+    if (!working)
+        return folder;
+    const QString base = decodeLocalPath(QByteArray(working.get()));
+    return base.endsWith(u'/') ? base + folder : base + u'/' + folder;
 }
 
 } // namespace
@@ -96,7 +111,9 @@ void ReportSession::armWatcher(const QString& folder)
 int ReportSession::run()
 {
     try {
-        m_engine.ReadFolder(m_options.Folder);
+        // The watch follows the folder's path, also when the working folder moves away from its own path (a
+        // project cloned again): the checks must look where the watch does.
+        m_engine.ReadFolder(m_options.Watch ? absoluteFolder(m_options.Folder) : m_options.Folder);
     } catch (const std::exception& error) {
         fail(
             QStringLiteral("cannot watch folder '%1': %2").arg(shownArgument(m_options.Folder), QString::fromLocal8Bit(error.what())));

@@ -3,6 +3,7 @@
 #include "catalog/CatalogEngine.h"
 #include "catalog/SingleFileCheck.h"
 #include "resources/Images.h"
+#include "runner/LocalPath.h"
 #include "runner/Processors.h"
 #include "settings/Registry.h"
 #include "shell/FolderEntries.h"
@@ -594,12 +595,14 @@ void TFrmMain::NotifyItemUpdated(TShellNotify*, PShellItem, const QString& Path,
 
 void TFrmMain::ReadFolder()
 {
+    // Handed over as it is: a name that is not UTF-8 keeps its bytes in the text, and the engine gives them to
+    // the system.
     const QString text = EdtDir->currentText();
     List->setEmptyText(QString());
     FEngine->ReadFolder(text);
     // A typo leaves an empty list; it says why in place, where the user looks.
     if (!FEngine->FolderShown())
-        List->setEmptyText(QStringLiteral("No such folder: %1").arg(text));
+        List->setEmptyText(QStringLiteral("No such folder: %1").arg(displayLocalPath(text)));
 }
 
 void TFrmMain::CheckSingleFile()
