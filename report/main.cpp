@@ -21,10 +21,6 @@ int main(int argc, char* argv[])
         arguments.append(decodeLocalPath(QByteArray(argv[i])));
     QCoreApplication app(argc, argv);
 
-    // A folder's name is bytes, not text in any encoding: taken so, it reaches the system as it was given.
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(decodeLocalPath(QByteArray(argv[i])));
     ReportOptions options;
     QString error;
     if (!parseReportOptions(arguments, options, error)) {
