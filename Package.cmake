@@ -2,8 +2,9 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillmark)
 set(CPACK_PACKAGE_VENDOR Velloran)
-set(CPACK_PACKAGE_CONTACT "Velloran <quillmark@example.org>")
-set(CPACK_PACKAGE_HOMEPAGE_URL "https://quillmark.example.org/")
+set(CPACK_PACKAGE_CONTACT "Velloran <velloran@users.noreply.github.com>")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://github.com/velloran/quillmark")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/COPYING)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "see how far the gettext translations in a folder have come")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "see how far the gettext translations in a folder have come
  Quillmark lists every PO file in a folder, checks each one with msgfmt and

@@ -50,7 +50,7 @@ public:
     /// The client size the controls are laid out for; the window opens with it.
     static constexpr QSize DesignClientSize{642, 386};
     /// The maker's web page, shown and opened by the link label.
-    static constexpr char WebAddress[] = "https://quillmark.example.org/";
+    static constexpr char WebAddress[] = "https://github.com/velloran/quillmark";
 
     /// arguments: the command line, the program's name first.
     explicit TFrmMain(const QStringList& arguments = QCoreApplication::arguments(), QWidget* parent = nullptr);
