@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what a desktop and a Debian system read from it: every
-# file in place, the desktop entry and the AppStream metadata valid, the manual pages free of warnings, the icons
+# file in place, the desktop entry and the AppStream metadata valid, the project's id, addresses and licence in
+# every file that states them and no placeholder domain in any, the manual pages free of warnings, the icons
 # real PNG files of their sizes, and both programs answering --version without a display.
-# Usage: check_install.sh BUILD_FOLDER APP_ID VERSION ICON_SIZE...
+# Usage: check_install.sh BUILD_FOLDER APP_ID VERSION LICENSE ICON_SIZE...
 set -uo pipefail
 build=$1
 id=$2
 version=$3
-shift 3
+license=$4
+shift 4
 sizes=("$@")
 
 prefix=$(mktemp -d)
@@ -22,7 +24,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --
 
 share=$prefix/share
 expected=(bin/quillmark bin/quillmark-report "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml"
-    share/man/man1/quillmark.1.gz share/man/man1/quillmark-report.1.gz share/doc/quillmark/copyright)
+    share/man/man1/quillmark.1.gz share/man/man1/quillmark-report.1.gz share/doc/quillmark/copyright share/doc/quillmark/changelog.gz)
 for size in "${sizes[@]}"; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
 done
@@ -34,6 +36,35 @@ out=$(desktop-file-validate "$share/applications/$id.desktop" 2>&1) || fail "des
 [ -z "$out" ] || fail "desktop-file-validate: $out"
 out=$(appstreamcli validate --no-net --pedantic "$share/metainfo/$id.metainfo.xml" 2>&1) ||
     fail "appstreamcli validate: $out"
+
+# What a desktop reads from the entry: its program, installed beside it, and the icon under the entry's id.
+entry_program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$share/applications/$id.desktop")
+[ -n "$entry_program" ] && [ -x "$prefix/bin/$entry_program" ] ||
+    fail "the desktop entry's Exec names '$entry_program', which is not installed"
+grep -qx "Icon=$id" "$share/applications/$id.desktop" || fail "the desktop entry's Icon is not $id"
+
+home=https://github.com/velloran/quillmark
+appstream=(/component/id "$id" "/component/launchable[@type='desktop-id']" "$id.desktop"
+    /component/project_license "$license" "/component/url[@type='homepage']" "$home"
+    "/component/url[@type='bugtracker']" "$home/issues" "/component/url[@type='vcs-browser']" "$home"
+    /component/screenshots/screenshot/image "https://raw.githubusercontent.com/velloran/quillmark/main/docs/catalog.png")
+for ((i = 0; i < ${#appstream[@]}; i += 2)); do
+    value=$(xmllint --xpath "string(${appstream[i]})" "$share/metainfo/$id.metainfo.xml")
+    [ "$value" = "${appstream[i + 1]}" ] || fail "AppStream ${appstream[i]} is '$value', not '${appstream[i + 1]}'"
+done
+# Text of an installed file, compressed or not. Its readers read it whole (no grep -q): an early end would
+# break the pipe, and pipefail would turn a match into a failure.
+text() { case $1 in *.gz) zcat "$1" ;; *) cat "$1" ;; esac; }
+addresses=(bin/quillmark "$home" share/man/man1/quillmark.1.gz "$home/issues"
+    share/man/man1/quillmark-report.1.gz "$home/issues" share/doc/quillmark/copyright "Source: $home"
+    share/doc/quillmark/copyright "License: GPL-3.0+")
+for ((i = 0; i < ${#addresses[@]}; i += 2)); do
+    text "$prefix/${addresses[i]}" | grep -aF "${addresses[i + 1]}" >/dev/null ||
+        fail "${addresses[i]} lacks '${addresses[i + 1]}'"
+done
+while IFS= read -r -d '' file; do
+    text "$file" | grep -aiE 'example\.(org|com)' >/dev/null && fail "${file#"$prefix"/} names a placeholder domain"
+done < <(find "$prefix" -type f -print0)
 
 for page in quillmark quillmark-report; do
     file=$share/man/man1/$page.1.gz

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package with CPack and inspects it with dpkg-deb: its name, version, section, description,
-# dependencies (msgfmt's gettext and the Qt and GLib libraries the programs link) and files.
+# maintainer and homepage, dependencies (msgfmt's gettext and the Qt and GLib libraries the programs link), files and
+# changelog; then lintian, whose errors and warnings fail it, as do its notes on hardening and stripping.
 # Usage: check_package.sh BUILD_FOLDER APP_ID VERSION
 set -uo pipefail
 build=$1
@@ -28,6 +29,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)'"
 [ "$(field Section)" = devel ] || fail "Section is '$(field Section)'"
 [ -n "$(field Description)" ] || fail "no Description"
+[ "$(field Homepage)" = https://github.com/velloran/quillmark ] || fail "Homepage is '$(field Homepage)'"
+[ "$(field Maintainer)" = "Velloran <velloran@users.noreply.github.com>" ] || fail "Maintainer is '$(field Maintainer)'"
 depends=$(field Depends)
 for package in gettext libqt6core6 libqt6gui6 libqt6widgets6 libglib2.0-0 libc6 libstdc++6; do
     echo "$depends" | tr ',' '\n' | sed 's/^ *//; s/ .*//' | grep -qx "$package" || fail "Depends lacks $package: $depends"
@@ -36,10 +39,18 @@ done
 files=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
 for file in ./usr/bin/quillmark ./usr/bin/quillmark-report "./usr/share/applications/$id.desktop" \
     "./usr/share/metainfo/$id.metainfo.xml" "./usr/share/icons/hicolor/48x48/apps/$id.png" \
-    ./usr/share/man/man1/quillmark.1.gz ./usr/share/man/man1/quillmark-report.1.gz ./usr/share/doc/quillmark/copyright; do
+    ./usr/share/man/man1/quillmark.1.gz ./usr/share/man/man1/quillmark-report.1.gz ./usr/share/doc/quillmark/copyright \
+    ./usr/share/doc/quillmark/changelog.gz; do
     echo "$files" | grep -qxF "$file" || fail "the package lacks $file"
 done
 echo "$files" | grep -E '_tests$|testchild|e2e|bench|icon-render' && fail "the package holds test or build programs"
+changelog=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/quillmark/changelog.gz | zcat |
+    dpkg-parsechangelog -l - -S Version)
+[ "$changelog" = "$version" ] || fail "the changelog's latest entry is version '$changelog', not $version"
+
+lintian --pedantic --display-info --fail-on error,warning "$deb" >"$out/lintian.log" 2>&1 || fail "lintian"
+grep -E '^[EWIP]: ' "$out/lintian.log"
+grep -E '^I: .*(hardening-|binary-has-unneeded-section)' "$out/lintian.log" >/dev/null && fail "lintian: hardening or strip"
 
 [ "$failures" -eq 0 ] && echo "package checked: $(basename "$deb"), Depends: $depends"
 [ "$failures" -eq 0 ]

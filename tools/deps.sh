@@ -1,7 +1,7 @@
 # Installs the Debian packages Quillmark needs to build, run and test, when any of them is missing.
 # Sourced by tools/run and tools/test.
 
-quillmark_packages="cmake ninja-build g++ qt6-base-dev libglib2.0-dev libgtest-dev gettext xvfb xauth xdotool xclip desktop-file-utils appstream man-db groff-base dpkg-dev libxml2-utils"
+quillmark_packages="cmake ninja-build g++ qt6-base-dev libglib2.0-dev libgtest-dev gettext xvfb xauth xdotool xclip desktop-file-utils appstream man-db groff-base dpkg-dev libxml2-utils lintian"
 
 quillmark_install_deps() {
     local missing=""
