@@ -6,7 +6,9 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -23,6 +25,24 @@ constexpr char Usage[] = "Usage: quillmark [-f FILE]\n"
                          "Settings: $XDG_CONFIG_HOME/Velloran/Quillmark/settings.json (~/.config when unset).\n"
                          "msgfmt, from GNU gettext, must be on PATH.\n";
 
+/// Whether Qt will find a screen: an X or Wayland session, or a platform chosen that needs none (offscreen).
+/// Without one, Qt aborts the program with a core dump.
+bool hasGraphicalSession()
+{
+    const auto isSet = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    if (isSet("DISPLAY") || isSet("WAYLAND_DISPLAY"))
+        return true;
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform == nullptr)
+        return false;
+    // The platform's name ends at its options (offscreen:size=...) or at the next name of a fallback list.
+    const std::string_view name(platform, std::strcspn(platform, ":;"));
+    return !name.empty() && name != "xcb" && !name.starts_with("wayland");
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -32,6 +52,12 @@ int main(int argc, char* argv[])
         return std::fputs(Usage, stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
     if (argc > 1 && std::strcmp(argv[1], "--version") == 0)
         return std::printf("quillmark %s\n", QUILLMARK_VERSION) > 0 && std::fflush(stdout) == 0 ? 0 : 1;
+    if (!hasGraphicalSession()) {
+        std::fputs("quillmark: needs a graphical session (neither DISPLAY nor WAYLAND_DISPLAY is set); in a terminal, "
+                   "quillmark-report prints the catalog; in scripts, run quillmark under xvfb-run\n",
+                   stderr);
+        return 1;
+    }
 
     // Before any thread exists, so that every thread leaves these signals to the one that takes them.
     TerminationSignals::block();

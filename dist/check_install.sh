@@ -2,7 +2,8 @@
 # Installs the build into a temporary prefix and checks what a desktop and a Debian system read from it: every
 # file in place, the desktop entry and the AppStream metadata valid, the project's id, addresses and licence in
 # every file that states them and no placeholder domain in any, the manual pages free of warnings, the icons
-# real PNG files of their sizes, and both programs answering --version without a display.
+# real PNG files of their sizes, both programs answering --version without a display, and quillmark saying
+# that it needs one.
 # Usage: check_install.sh BUILD_FOLDER APP_ID VERSION LICENSE ICON_SIZE...
 set -uo pipefail
 build=$1
@@ -88,6 +89,15 @@ done
 for program in quillmark quillmark-report; do
     out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/$program" --version 2>&1)
     [ "$out" = "$program $version" ] || fail "$program --version printed '$out'"
+done
+# Without a screen Qt would abort; quillmark says what to use instead, in one line.
+for display in "-u DISPLAY" "DISPLAY=" "-u DISPLAY QT_QPA_PLATFORM=xcb"; do
+    # shellcheck disable=SC2086 # the case is a list of env arguments
+    out=$(env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM $display "$prefix/bin/quillmark" 2>&1)
+    status=$?
+    [ "$status" -eq 1 ] && [ "$(printf '%s\n' "$out" | wc -l)" -eq 1 ] &&
+        [[ $out == *"graphical session"*quillmark-report*xvfb-run* ]] ||
+        fail "quillmark without a display ($display) exited $status: $out"
 done
 # The installed report checks a file with msgfmt.
 printf 'msgid ""\nmsgstr "Content-Type: text/plain; charset=UTF-8\\n"\n\nmsgid "a"\nmsgstr "b"\n' >"$prefix/de.po"
