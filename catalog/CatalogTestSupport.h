@@ -18,7 +18,7 @@ inline void writePoFile(const QString& path, int translated, int fuzzy, int untr
     QByteArray text = "msgid \"\"\nmsgstr \"\"\n"
                       "\"Project-Id-Version: test\\n\"\n"
                       "\"PO-Revision-Date: 2026-01-01 00:00+0000\\n\"\n"
-                      "\"Last-Translator: Tester <t@example.org>\\n\"\n"
+                      "\"Last-Translator: Tester <t@localhost>\\n\"\n"
                       "\"Language-Team: none\\n\"\n"
                       "\"Language: de\\n\"\n"
                       "\"MIME-Version: 1.0\\n\"\n"

@@ -42,7 +42,7 @@ public:
         // The font the panel is laid out for, as the window starts with.
         setFont(QFont(QStringLiteral("Tahoma"), 8));
         resize(PreferencesPanel::DesignParentSize);
-        Label2 = new QLabel(QStringLiteral("example.org"), this);
+        Label2 = new QLabel(QStringLiteral("github.com/velloran/quillmark"), this);
         Label2->move(204, 360);
         Output = new QPlainTextEdit(this);
         QFont fixed(QStringLiteral("Lucida Console"), 9);
