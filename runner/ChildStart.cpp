@@ -141,6 +141,11 @@ long placeOn(int fd, int target)
         if (const long result = placeOn(fd, target); result < 0)
             fail(statusFd, -result);
     }
+    // A group of its own, so that a stop ends whatever the program started too, and a terminal's Ctrl+C reaches
+    // only this program, which stops its checks itself. The parent, suspended until the exec, can never signal the
+    // group before it exists.
+    if (const long result = systemCall(SYS_setpgid, 0, 0); result < 0)
+        fail(statusFd, -result);
     if (const long result = systemCall(SYS_prctl, PR_SET_PDEATHSIG, SIGKILL); result < 0)
         fail(statusFd, -result);
     // The starting thread may have ended before the request was made; then there is no one to outlive.

@@ -19,7 +19,8 @@ struct ChildStart
 /// or the error number.
 int makeChildPipe(int ends[2]);
 
-/// Starts a child that the kernel kills when the calling thread ends. It starts with default handling of the
+/// Starts a child that the kernel kills when the calling thread ends, leading a process group of its own whose id
+/// is its pid (made before this returns; ended whole by kill(-pid, …)). It starts with default handling of the
 /// signals the program handles (SIGPIPE, SIGINT, SIGQUIT, SIGCHLD, SIGTERM, SIGHUP) and nothing blocked,
 /// whatever the program set up. Must be called with every signal blocked. Returns 0 with *pid set once the program
 /// runs, or the error number of the failed start, the child then reaped.

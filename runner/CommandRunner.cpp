@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <vector>
 
 #include <fcntl.h>
@@ -135,15 +136,41 @@ int spawnChild(const QString& commandLine, QList<QByteArray> environment, int in
     start.inputFd = inputFd;
     start.outputFd = outputFd;
     const auto spawn = [&] { return startChild(start, pid); };
-    return fromThisThread ? spawn() : SpawnThread::instance().run(spawn);
+    if (fromThisThread)
+        return spawn();
+    try {
+        return SpawnThread::instance().run(spawn);
+    } catch (const std::system_error& error) {
+        // The spawning thread could not be made (a limit on threads); the next run tries again.
+        return error.code().value();
+    }
 }
+
+/// Ends the child of a run and whatever it started: the group it leads. Its pid names that group only until the
+/// child is reaped, so this comes before the reaping.
+void endChildGroup(pid_t pid)
+{
+    ::kill(-pid, SIGKILL);
+    // In case it has moved to another group.
+    ::kill(pid, SIGKILL);
+}
+
+/// Children whose waiting thread could not be made; each later call tries them again.
+std::mutex g_unreapedMutex;
+std::vector<pid_t> g_unreaped;
 
 /// Waits for a child that its run no longer watches, so that it never lingers as a zombie.
 void reapLater(pid_t pid)
 {
-    std::thread([pid] {
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) { }
-    }).detach();
+    const std::lock_guard lock(g_unreapedMutex);
+    std::erase_if(g_unreaped, [](pid_t waiting) { return ::waitpid(waiting, nullptr, WNOHANG) != 0; });
+    try {
+        std::thread([pid] {
+            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) { }
+        }).detach();
+    } catch (const std::system_error&) {
+        g_unreaped.push_back(pid);
+    }
 }
 
 /// True once the child has ended and has been reaped; then *exit says how it ended.
@@ -329,7 +356,7 @@ void TRunnerThread::RunChild()
             }
 
             if (FTerminated.load() && !exited)
-                ::kill(pid, SIGKILL);
+                endChildGroup(pid);
 
             if (exited)
                 break;
@@ -346,7 +373,7 @@ void TRunnerThread::RunChild()
 
     // Nothing reads the child of a run that a handler's error ended; a limit leaves its child running.
     if (FHandlerError && !exited)
-        ::kill(pid, SIGKILL);
+        endChildGroup(pid);
     closeFd(pidFd);
     closeFd(input[1]);
     closeFd(output[0]);
@@ -363,6 +390,13 @@ void TRunnerThread::RunChild()
         FHandlerError = std::current_exception();
     }
 }
+
+TThreadCreationError::TThreadCreationError(int errorNumber)
+    : std::runtime_error(QStringLiteral("Thread creation error: %1")
+                             .arg(QString::fromLocal8Bit(std::strerror(errorNumber)))
+                             .toStdString())
+    , m_errorNumber(errorNumber)
+{ }
 
 TCommandRunner::TCommandRunner(QObject* owner)
     : QObject(owner)
@@ -442,8 +476,7 @@ void TCommandRunner::Execute()
     try {
         FThread = new TRunnerThread(std::move(settings));
     } catch (const std::system_error& error) {
-        throw std::runtime_error(
-            QStringLiteral("Thread creation error: %1").arg(QString::fromLocal8Bit(error.what())).toStdString());
+        throw TThreadCreationError(error.code().value());
     }
 }
 

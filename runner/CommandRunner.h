@@ -32,6 +32,19 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+/// The reader thread of a run could not be created (a limit on threads or processes). The message is "Thread
+/// creation error: " followed by the system's reason.
+class TThreadCreationError : public std::runtime_error
+{
+public:
+    explicit TThreadCreationError(int errorNumber);
+    /// The error number the system gave, as errno holds it.
+    int ErrorNumber() const { return m_errorNumber; }
+
+private:
+    int m_errorNumber;
+};
+
 /// How a run's child ended, as far as the run saw it end. Set before OnTerminated is raised, so that its
 /// handler can read it (through TCommandRunner::ExitStatus).
 struct TChildExit
@@ -170,10 +183,12 @@ public:
     TStartErrorEvent OnStartError;
 
     /// Starts a run of CommandLine and returns at once. Does nothing when CommandLine is empty. A run
-    /// still going is stopped first.
+    /// still going is stopped first. Throws TThreadCreationError when its reader cannot be made; Thread is then
+    /// null.
     void Execute();
     /// Ends the current run, if any, and releases its reader: OnTerminated of a run that was still going
-    /// has been raised when this returns. Serves handed calls while it waits.
+    /// has been raised when this returns. Its child's whole process group is ended, so that nothing the child
+    /// started outlives the run. Serves handed calls while it waits.
     void Stop();
 
     /// The current run's reader: set from Execute until Stop, also after the run has ended by itself.

@@ -32,6 +32,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -675,6 +676,86 @@ TEST_F(CommandRunnerTest, RunEndsWithTheChildEvenWhileAGrandchildHoldsTheOutputO
     ASSERT_TRUE(ended) << "the run waited for the pipe to close instead of for the child";
     ASSERT_GT(grandchild, 0);
     EXPECT_EQ(log.lines().size(), 1);
+}
+
+TEST_F(CommandRunnerTest, AStopOrAnErrorEscapingAHandlerEndsWhatTheChildStartedToo)
+{
+    for (const bool byStop : {true, false}) {
+        SCOPED_TRACE(byStop ? "stop" : "error in a handler");
+        std::atomic<pid_t> grandchild{-1};
+        runner.OnNewLine = [&](TCommandRunner*, const QByteArray& line, TOutputType) {
+            grandchild = line.toInt();
+            if (!byStop)
+                throw std::runtime_error("handler failed");
+        };
+        runner.CommandLine = QStringLiteral("/bin/sh -c \"sleep 1000 & echo $!; exec sleep 1000\"");
+        runner.Execute();
+        ASSERT_TRUE(spinUntil([&] { return grandchild > 0; }));
+        if (byStop)
+            runner.Stop();
+        const bool ended = spinUntil([&] { return !isRunning(grandchild); }, 5s);
+        if (!ended)
+            kill(grandchild, SIGKILL);
+        EXPECT_TRUE(ended) << "the child's own child outlived the run";
+        runner.Stop();
+    }
+}
+
+/// Leaves this process room for exactly count more descriptors while it lives: the free numbers below its highest
+/// descriptor are filled, and the soft limit is set just above.
+class DescriptorRoom
+{
+public:
+    explicit DescriptorRoom(int count)
+    {
+        const std::vector<int> open = openDescriptors();
+        const int highest = open.empty() ? 2 : open.back();
+        for (int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC); fd >= 0;
+             fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) {
+            m_fillers.push_back(fd);
+            if (fd > highest)
+                break;
+        }
+        ::getrlimit(RLIMIT_NOFILE, &m_saved);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = static_cast<rlim_t>(m_fillers.back() + 1 + count);
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~DescriptorRoom()
+    {
+        ::setrlimit(RLIMIT_NOFILE, &m_saved);
+        for (const int fd : m_fillers)
+            ::close(fd);
+    }
+
+private:
+    rlimit m_saved{};
+    std::vector<int> m_fillers;
+};
+
+TEST_F(CommandRunnerTest, ARunOutOfDescriptorsIsAStartErrorWithTheSystemsReason)
+{
+    const QString commandLine = child({"out", "x"});
+    // Room for the run's wake-up but for no pipe; for the child's pipes but not for the one that reports its start.
+    const std::pair<int, QString> cases[]
+        = {{1, QStringLiteral("Pipe creation error: Too many open files")}, {5, commandLine + " doesn't exist."}};
+    for (const auto& [room, message] : cases) {
+        SCOPED_TRACE(room);
+        const int errorsBefore = log.count(Event::Kind::StartError);
+        {
+            const DescriptorRoom limit(room);
+            runner.CommandLine = commandLine;
+            runner.Execute();
+            ASSERT_TRUE(waitForReader());
+        }
+        EXPECT_EQ(log.count(Event::Kind::StartError), errorsBefore + 1);
+        EXPECT_EQ(runner.Thread()->StartErrorNumber(), EMFILE);
+        EXPECT_EQ(runner.StartError(), message);
+    }
+    // Nothing was left open by the failed starts: with room again, a run goes as usual.
+    start({"out", "x"});
+    ASSERT_TRUE(waitFor(Event::Kind::Terminated));
+    EXPECT_EQ(log.lines(), QList<QByteArray>{"x"});
 }
 
 TEST_F(CommandRunnerTest, ErrorEscapingHandlerEndsRunWithoutTerminatedAndKeepsTheError)

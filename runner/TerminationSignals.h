@@ -12,7 +12,8 @@ class QSocketNotifier;
 /// of its own takes the signals, tells the loop, and ends the program by the signal itself when it is still
 /// there after the grace period, or at once on a second signal. The signals must be blocked in every thread
 /// for that, so block() comes first in main, before any thread exists: threads started later (the runner's
-/// readers) inherit the mask, and the runner unblocks them for its children.
+/// readers) inherit the mask, and the runner unblocks them for its children. When that thread or its descriptors
+/// cannot be made (a limit on threads or files), the signals are unblocked again and end the program at once.
 class TerminationSignals : public QObject
 {
     Q_OBJECT
