@@ -271,7 +271,14 @@ void CatalogEngine::startCheck(CheckSlot& slot, int row)
         return;
     }
     slot.Runner->CommandLine = commandLineOf(row);
-    slot.Runner->Execute();
+    try {
+        slot.Runner->Execute();
+    } catch (const TThreadCreationError& error) {
+        const QString detail
+            = msgfmtStartErrorDetail(slot.Runner->CommandLine, error.ErrorNumber(), QString::fromUtf8(error.what()));
+        finishCheck(slot, [&](CatalogRow& r) { SetErrorRow(r, msgfmtStartErrorStatus(error.ErrorNumber()), detail); });
+        return;
+    }
     if (CheckTimeLimit > 0)
         slot.Timer->start(std::chrono::seconds(std::min(CheckTimeLimit, MaxCheckTimeLimit)));
 }
@@ -537,7 +544,7 @@ void CatalogEngine::ListRunnerStartError(TCommandRunner* Sender, const QString& 
         const TRunnerThread* thread = slot->Runner->Thread();
         const int errorNumber = thread ? thread->StartErrorNumber() : 0;
         const QString detail = msgfmtStartErrorDetail(slot->Runner->CommandLine, errorNumber, Message);
-        finishCheck(*slot, [&](CatalogRow& row) { SetErrorRow(row, msgfmtStartErrorStatus(), detail); });
+        finishCheck(*slot, [&](CatalogRow& row) { SetErrorRow(row, msgfmtStartErrorStatus(errorNumber), detail); });
     });
 }
 

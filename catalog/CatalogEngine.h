@@ -195,7 +195,7 @@ private:
     /// The runner's command line for the row's file.
     QString commandLineOf(int row) const;
     /// Starts msgfmt on the row's file, or ends the check at once with an error row when the entry is not
-    /// a regular file that exists.
+    /// a regular file that exists or no thread can be made for the check.
     void startCheck(CheckSlot& slot, int row);
     void checkTimedOut(CheckSlot& slot);
     /// Applies the end of check run, handed over by its reader, if that check still runs.

@@ -15,9 +15,11 @@ EnvironmentChanges msgfmtCatalogEnvironment()
     return {{QByteArrayLiteral("LC_ALL"), QByteArrayLiteral("C")}, {QByteArrayLiteral("LANGUAGE"), std::nullopt}};
 }
 
-QString msgfmtStartErrorStatus()
+QString msgfmtStartErrorStatus(int errorNumber)
 {
-    return QStringLiteral("msgfmt could not be started; it comes with GNU gettext");
+    if (errorNumber == ENOENT || errorNumber == 0)
+        return QStringLiteral("msgfmt could not be started; it comes with GNU gettext");
+    return QString::fromLocal8Bit(std::strerror(errorNumber));
 }
 
 QString msgfmtStartErrorDetail(const QString& commandLine, int errorNumber, const QString& message)

@@ -13,8 +13,10 @@ QString msgfmtCommandLine(const QString& path);
 /// locale, and no LANGUAGE, which gettext would otherwise prefer to any locale but C.
 EnvironmentChanges msgfmtCatalogEnvironment();
 
-/// The status of a check whose msgfmt could not be started: names the program and where it comes from.
-QString msgfmtStartErrorStatus();
+/// The status of a check whose msgfmt could not be started (errorNumber as TRunnerThread::StartErrorNumber gives
+/// it): for a program not found, names it and where it comes from; otherwise the system's reason, as msgfmt words
+/// its own ("Too many open files").
+QString msgfmtStartErrorStatus(int errorNumber);
 
 /// The whole start error of a check: the command line and why it could not start (errorNumber, as
 /// TRunnerThread::StartErrorNumber gives it). message is the runner's start error, used when no error

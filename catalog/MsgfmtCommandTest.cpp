@@ -15,6 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <utility>
+
 namespace {
 
 TEST(MsgfmtCommandLineTest, QuotesThePathBeforeTheOptions)
@@ -39,6 +42,18 @@ TEST(MsgfmtEnvironmentTest, SetsTheCLocaleAndRemovesLanguage)
     // tell when one of them is lost.
     const EnvironmentChanges expected{{"LC_ALL", "C"}, {"LANGUAGE", std::nullopt}};
     EXPECT_EQ(msgfmtCatalogEnvironment(), expected);
+}
+
+TEST(MsgfmtStartErrorTest, NamesGettextOnlyForAMissingProgram)
+{
+    const std::pair<int, QString> cases[] = {
+        {ENOENT, QStringLiteral("msgfmt could not be started; it comes with GNU gettext")},
+        {EMFILE, QStringLiteral("Too many open files")},
+        {EAGAIN, QStringLiteral("Resource temporarily unavailable")},
+        {EACCES, QStringLiteral("Permission denied")},
+    };
+    for (const auto& [errorNumber, status] : cases)
+        EXPECT_EQ(msgfmtStartErrorStatus(errorNumber), status);
 }
 
 QString corpusPath(const QString& name)

@@ -18,7 +18,7 @@ SingleFileCheck::SingleFileCheck(TextSink* output, QObject* parent)
     FileRunner.OnStartError = [this](TCommandRunner*, const QString& message) {
         UiHandover::instance().call([this, &message] {
             const int errorNumber = FileRunner.Thread() ? FileRunner.Thread()->StartErrorNumber() : 0;
-            show(msgfmtStartErrorStatus(), false);
+            show(msgfmtStartErrorStatus(errorNumber), false);
             show(msgfmtStartErrorDetail(FileRunner.CommandLine, errorNumber, message), false);
         });
     };
