@@ -441,25 +441,31 @@ bool processAlive(pid_t pid)
     return end >= 0 && text.mid(end + 2, 1) != "Z";
 }
 
-/// A folder of a.po, slow.po and z.po, with a msgfmt first on PATH that writes its pid into msgfmt.pid and
-/// then sleeps on slow.po.
+/// A folder of a.po, slow.po and z.po (and slow2.po … for more sleepers), with a msgfmt first on PATH that writes
+/// its pid into msgfmt.pid and then sleeps on each slow file; with leaveGrandchild, it first starts a sleep of its
+/// own in the background, whose pid goes into grandchild.pid.
 struct SleepingCheck
 {
     QTemporaryDir dir;
     QTemporaryDir bin;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 
-    SleepingCheck()
+    explicit SleepingCheck(bool leaveGrandchild = false, int sleepers = 1)
     {
         const QByteArray po = "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
                               "msgid \"a\"\nmsgstr \"b\"\n";
-        for (const char* name : {"a.po", "slow.po", "z.po"})
-            writeFile(dir.filePath(QLatin1String(name)), po, QIODevice::WriteOnly);
+        QStringList names{QStringLiteral("a.po"), QStringLiteral("slow.po"), QStringLiteral("z.po")};
+        for (int i = 2; i <= sleepers; ++i)
+            names.append(QStringLiteral("slow%1.po").arg(i));
+        for (const QString& name : names)
+            writeFile(dir.filePath(name), po, QIODevice::WriteOnly);
         const QString script = bin.filePath(QStringLiteral("msgfmt"));
         writeFile(script,
-                  QStringLiteral("#!/bin/sh\ncase \"$1\" in *slow.po) echo $$ > '%1'; exec sleep 30 ;; esac\n"
+                  QStringLiteral("#!/bin/sh\ncase \"$1\" in *slow*.po) %3echo $$ > '%1'; exec sleep 30 ;; esac\n"
                                  "exec '%2' \"$@\"\n")
-                      .arg(pidFile(), QStandardPaths::findExecutable(QStringLiteral("msgfmt")))
+                      .arg(pidFile(), QStandardPaths::findExecutable(QStringLiteral("msgfmt")),
+                           leaveGrandchild ? QStringLiteral("sleep 1000 & echo $! > '%1'; ").arg(grandchildFile())
+                                           : QString())
                       .toUtf8(),
                   QIODevice::WriteOnly);
         ::chmod(QFile::encodeName(script).constData(), 0755);
@@ -467,6 +473,7 @@ struct SleepingCheck
     }
 
     QString pidFile() const { return bin.filePath(QStringLiteral("msgfmt.pid")); }
+    QString grandchildFile() const { return bin.filePath(QStringLiteral("grandchild.pid")); }
 
     /// The pid of the sleeping msgfmt once it has started; 0 when it does not within 10 s.
     pid_t sleeper() const
@@ -508,6 +515,72 @@ TEST(ReportProgramTest, ASignalDuringTheFirstPassPrintsTheRowsCheckedAndLeavesNo
                       .arg(QString::fromLatin1(::sigabbrev_np(signal)))
                       .toUtf8());
         EXPECT_FALSE(processAlive(msgfmt));
+    }
+}
+
+TEST(ReportProgramTest, CtrlCInATerminalReachesTheReportAndNotItsChecks)
+{
+    SKIP_WITHOUT_CORPUS();
+    // A terminal sends it to its foreground process group, which the report leads here. Were the checks in that
+    // group, one of them ended by the signal would now and then be taken for its file's row. Several rounds of
+    // several sleeping checks give that a fair chance to show.
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        SleepingCheck folder(false, 5);
+        QProcess report;
+        report.setProcessEnvironment(folder.environment);
+        report.setChildProcessModifier([] { ::setsid(); });
+        report.start(QStringLiteral(QUILLMARK_REPORT_PROGRAM),
+                     {QStringLiteral("--jobs=8"), QStringLiteral("--format=tsv"), folder.dir.path()});
+        ASSERT_GT(folder.sleeper(), 0);
+        ::kill(-static_cast<pid_t>(report.processId()), SIGINT);
+        ASSERT_TRUE(report.waitForFinished(5000));
+        EXPECT_EQ(report.exitCode(), 1);
+        // The quick files may or may not have been checked by then; the sleeping ones never were.
+        const QByteArray out = report.readAllStandardOutput();
+        QByteArray checked = "file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon\n";
+        int notChecked = 7;
+        for (const QByteArray& row :
+             {QByteArray("a.po\t100%\t1\t1\t0\t0\t0\n"), QByteArray("z.po\t100%\t1\t1\t0\t0\t0\n")}) {
+            if (out.contains('\n' + row)) {
+                checked += row;
+                --notChecked;
+            }
+        }
+        EXPECT_EQ(out.toStdString(), checked.toStdString());
+        EXPECT_EQ(
+            report.readAllStandardError().toStdString(),
+            QStringLiteral("quillmark-report: stopped by INT: %1 files not checked\n").arg(notChecked).toStdString());
+    }
+}
+
+TEST(ReportProgramTest, NothingAMsgfmtStartedOutlivesItsCheck)
+{
+    SKIP_WITHOUT_CORPUS();
+    // Ended by the check's time limit, or by the report's stop on a signal.
+    for (const bool byTimeLimit : {true, false}) {
+        SCOPED_TRACE(byTimeLimit ? "time limit" : "signal");
+        SleepingCheck folder(true);
+        QProcess report;
+        report.setProcessEnvironment(folder.environment);
+        report.start(QStringLiteral(QUILLMARK_REPORT_PROGRAM),
+                     {QStringLiteral("--timeout=1"), QStringLiteral("--format=tsv"), folder.dir.path()});
+        ASSERT_GT(folder.sleeper(), 0);
+        const pid_t grandchild = readFile(folder.grandchildFile()).trimmed().toInt();
+        ASSERT_GT(grandchild, 0);
+        if (!byTimeLimit)
+            ::kill(static_cast<pid_t>(report.processId()), SIGTERM);
+        ASSERT_TRUE(report.waitForFinished(10000));
+        if (byTimeLimit) {
+            EXPECT_TRUE(report.readAllStandardOutput().contains("\nslow.po\tTimed out after 1 s\t"));
+        }
+        QElapsedTimer clock;
+        clock.start();
+        while (processAlive(grandchild) && clock.elapsed() < 5000)
+            QThread::msleep(10);
+        EXPECT_FALSE(processAlive(grandchild));
+        if (processAlive(grandchild))
+            ::kill(grandchild, SIGKILL);
     }
 }
 

@@ -146,6 +146,16 @@ long placeOn(int fd, int target)
     // group before it exists.
     if (const long result = systemCall(SYS_setpgid, 0, 0); result < 0)
         fail(statusFd, -result);
+    // Until then the child was in this program's group, with every signal blocked: a Ctrl+C or a kill of that group
+    // may be pending, meant for this program, and would end the child the moment it unblocks. A child starts with
+    // nothing pending, and nobody knows its pid yet, so whatever is pending now came through that group.
+    unsigned long every[kKernelSigsetSize / sizeof(unsigned long)];
+    for (unsigned long& word : every)
+        word = ~0UL;
+    const long noWait[2] = {0, 0};
+    while (systemCall(SYS_rt_sigtimedwait, reinterpret_cast<long>(every), 0, reinterpret_cast<long>(noWait),
+                      kKernelSigsetSize)
+           > 0) { }
     if (const long result = systemCall(SYS_prctl, PR_SET_PDEATHSIG, SIGKILL); result < 0)
         fail(statusFd, -result);
     // The starting thread may have ended before the request was made; then there is no one to outlive.
