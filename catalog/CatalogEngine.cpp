@@ -3,6 +3,7 @@
 #include "catalog/CheckOutcome.h"
 #include "catalog/MsgfmtCommand.h"
 #include "catalog/MsgfmtStats.h"
+#include "runner/JobLimits.h"
 #include "runner/LocalPath.h"
 #include "runner/UiHandover.h"
 
@@ -132,9 +133,15 @@ CatalogEngine::CheckSlot& CatalogEngine::addSlot(TCommandRunner* runner, QByteAr
 
 void CatalogEngine::ensureSlots()
 {
-    const std::size_t wanted = static_cast<std::size_t>(std::clamp(Jobs, 1, MaxJobs));
-    if (m_slots.size() == wanted || RunningChecks() > 0)
+    if (RunningChecks() > 0)
         return;
+    const int asked = std::clamp(Jobs, 1, MaxJobs);
+    const JobsAllowed allowed = jobsWithinLimits(asked);
+    if (allowed.Jobs < asked && !m_jobsLoweredTold) {
+        m_jobsLoweredTold = true;
+        emit jobsLowered(asked, allowed.Jobs, allowed.Limit);
+    }
+    const std::size_t wanted = static_cast<std::size_t>(allowed.Jobs);
     while (m_slots.size() > wanted) {
         // Its reader has finished: the runner's end waits for nothing.
         delete m_slots.back()->Timer;

@@ -60,7 +60,8 @@ public:
     /// Seconds a catalog check may run before its msgfmt is ended and its row says so; 0 or less: no limit.
     int CheckTimeLimit = 60;
     /// Checks that run at once; taken when a queue or a re-check starts on an idle engine. Less than 1 counts
-    /// as 1, more than MaxJobs as MaxJobs.
+    /// as 1, more than MaxJobs as MaxJobs, and more than the process's limits hold as many as they hold (see
+    /// jobsLowered).
     int Jobs = 1;
     /// The yellow threshold that evaluations use.
     qint32 FYellowNum = 1;
@@ -142,6 +143,10 @@ signals:
     void rowRemoved(const CatalogRow& row);
     /// The shown folder has gone, or may no longer be read: every row now says so.
     void folderLost();
+    /// Raised once, the first time the checks at once are fewer than Jobs asks for: the process's limit (limit,
+    /// worded as jobsWithinLimits words it) holds no more than allowed. A check that cannot start all the same
+    /// gives an error row that says why.
+    void jobsLowered(int asked, int allowed, const QString& limit);
 
 protected:
     bool event(QEvent* event) override;
@@ -227,6 +232,7 @@ private:
     QList<QByteArray> m_heldRechecks;
     /// The last number given to a check.
     quint64 m_runCount = 0;
+    bool m_jobsLoweredTold = false;
 };
 
 #endif // QUILLMARK_CATALOG_CATALOGENGINE_H

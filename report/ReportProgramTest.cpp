@@ -24,8 +24,10 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,11 +49,15 @@ struct Result
     QByteArray err;
 };
 
-/// Runs quillmark-report with the arguments, or the command line in command (program first) when given.
+/// Runs quillmark-report with the arguments, or the command line in command (program first) when given; childSetup
+/// runs in the child before the program does.
 Result runReport(const QStringList& arguments,
-                 const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+                 const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+                 const std::function<void()>& childSetup = {})
 {
     QProcess process;
+    if (childSetup)
+        process.setChildProcessModifier(childSetup);
     const bool wholeCommand = !arguments.isEmpty() && arguments.first().startsWith(u'/')
         && QFileInfo(arguments.first()).isExecutable() && QFileInfo(arguments.first()).isFile();
     process.setProgram(wholeCommand ? arguments.first() : QStringLiteral(QUILLMARK_REPORT_PROGRAM));
@@ -427,6 +433,73 @@ TEST(ReportProgramTest, AnUnreadableFileIsAnErrorWhateverItsFolderIsCalled)
         EXPECT_EQ(result.out, QByteArray("file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon\n"
                                          "de.po\tPermission denied\t\t\t\t\t3\n"));
         EXPECT_EQ(result.exitCode, 1);
+    }
+}
+
+/// Sets a limit of the report's own, soft and hard, as a shell's ulimit does; with asNobody, makes it run as the
+/// user nobody first (a process that becomes a user already at its limit on processes cannot run a program).
+std::function<void()> underLimit(int resource, rlim_t value, bool asNobody = false)
+{
+    return [resource, value, asNobody] {
+        if (asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(126);
+        const rlimit limit{value, value};
+        ::setrlimit(resource, &limit);
+    };
+}
+
+/// The rows the report gives for every file of the clean folder when no check could start for want of processes.
+QByteArray unstartedRows()
+{
+    QList<QList<QByteArray>> rows = expectedRows(QStringLiteral("thunar.expected.tsv"));
+    QByteArray text = rows.takeFirst().join('\t') + '\n';
+    for (const QList<QByteArray>& row : rows)
+        text += row.at(0) + "\tResource temporarily unavailable\t\t\t\t\t3\n";
+    return text;
+}
+
+TEST(ReportProgramTest, UnderALimitOnProcessesTheChecksFitOrSayWhyTheyCouldNotStart)
+{
+    SKIP_WITHOUT_CORPUS();
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the limit counts every process of the user: only root can run the report as a user of its own";
+    // The kernel applies no such limit to root. Up to 3, the first that cannot be made is the report's thread for
+    // signals, a check's reader thread, a check's msgfmt; 12 holds three checks at once.
+    for (const rlim_t processes : {1, 2, 3, 12}) {
+        SCOPED_TRACE(processes);
+        const Result result
+            = runReport({QStringLiteral("--jobs=8"), QStringLiteral("--format=tsv"), CleanFolder},
+                        QProcessEnvironment::systemEnvironment(), underLimit(RLIMIT_NPROC, processes, true));
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitStatus, QProcess::NormalExit);
+        const bool checked = processes > 3;
+        EXPECT_EQ(result.out, checked ? readFile(Corpus + QStringLiteral("/thunar.expected.tsv")) : unstartedRows());
+        EXPECT_EQ(result.exitCode, checked ? 0 : 1);
+        EXPECT_TRUE(result.err.startsWith("quillmark-report: running ")) << result.err.left(300).constData();
+        EXPECT_TRUE(result.err.contains(
+            QStringLiteral(" at once instead of 8, as many as the limit of %1 (ulimit -u) allows\n")
+                .arg(processes == 1 ? QStringLiteral("1 process") : QStringLiteral("%1 processes").arg(processes))
+                .toUtf8()));
+    }
+}
+
+TEST(ReportProgramTest, UnderALimitOnOpenFilesEveryFileGetsItsRow)
+{
+    SKIP_WITHOUT_CORPUS();
+    // Asked for as many checks at once as the limit has descriptors: far more than it holds.
+    for (const rlim_t files : {64, 256}) {
+        SCOPED_TRACE(files);
+        const Result result
+            = runReport({QStringLiteral("--jobs=%1").arg(files), QStringLiteral("--format=tsv"), CleanFolder},
+                        QProcessEnvironment::systemEnvironment(), underLimit(RLIMIT_NOFILE, files));
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.out, readFile(Corpus + QStringLiteral("/thunar.expected.tsv")));
+        EXPECT_EQ(result.exitCode, 0);
+        const QRegularExpression note(
+            QStringLiteral("^quillmark-report: running \\d+ checks? at once instead of %1, as many as the limit of "
+                           "%1 open files \\(ulimit -n\\) allows\n$")
+                .arg(files));
+        EXPECT_TRUE(note.match(QString::fromUtf8(result.err)).hasMatch()) << result.err.left(300).constData();
     }
 }
 

@@ -86,6 +86,12 @@ ReportSession::ReportSession(const ReportOptions& options, QObject* parent)
     connect(&m_engine, &CatalogEngine::rowEvaluated, this, &ReportSession::rowEvaluated);
     connect(&m_engine, &CatalogEngine::rowRemoved, this, &ReportSession::rowRemoved);
     connect(&m_engine, &CatalogEngine::folderLost, this, &ReportSession::folderLost);
+    connect(&m_engine, &CatalogEngine::jobsLowered, this, [this](int asked, int allowed, const QString& limit) {
+        clearProgress();
+        const QString checks = allowed == 1 ? QStringLiteral("1 check") : QStringLiteral("%1 checks").arg(allowed);
+        printError(QStringLiteral("running %1 at once instead of %2, as many as %3 allows")
+                       .arg(checks, QString::number(asked), limit));
+    });
     connect(&m_signals, &TerminationSignals::received, this, &ReportSession::terminationRequested);
 
     if (options.Watch) {
