@@ -314,6 +314,12 @@ void TFrmMain::bindEvents()
     connect(engine, &CatalogEngine::progressVisibleChanged, PnlProg, &QWidget::setVisible);
     connect(engine, &CatalogEngine::progressPositionChanged, Progress, &QProgressBar::setValue);
     connect(engine, &CatalogEngine::historyChanged, this, &TFrmMain::refreshHistory);
+    // The list has no place for a note; the single-file page's output keeps it until its next check.
+    connect(engine, &CatalogEngine::jobsLowered, this, [this](int asked, int allowed, const QString& limit) {
+        const QString checks = allowed == 1 ? QStringLiteral("1 check") : QStringLiteral("%1 checks").arg(allowed);
+        Output->AddLine(QStringLiteral("Running %1 at once instead of %2, as many as %3 allows.")
+                            .arg(checks, QString::number(asked), limit));
+    });
 
     Notify = named(new TShellNotify(this), "Notify");
     followFolderEntries(*Notify, *engine);
