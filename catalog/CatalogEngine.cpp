@@ -272,6 +272,7 @@ void CatalogEngine::startCheck(CheckSlot& slot, int row)
     slot.Runner->Tag = row;
     slot.Running = true;
     slot.Run = ++m_runCount;
+    emit checkStarted(row);
     const QString reason = UncheckableReason(encodeLocalPath(FFolder) + m_rows.row(row).Name);
     if (!reason.isEmpty()) {
         finishCheck(slot, [&](CatalogRow& r) { SetErrorRow(r, reason); });

@@ -135,6 +135,9 @@ signals:
     void progressVisibleChanged(bool visible);
     void progressPositionChanged(int position);
     void historyChanged();
+    /// A check of the row at index starts; its rowEvaluated comes when it ends, at once for an entry that msgfmt
+    /// is not given.
+    void checkStarted(int index);
     /// A check's end has been applied to the row at index. recheck: it was a single re-check.
     void rowEvaluated(int index, bool recheck);
     /// The queue of a read has checked its last row, or the read found nothing to check.

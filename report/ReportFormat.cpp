@@ -332,30 +332,48 @@ QString rowCounts(const CatalogRow& row)
              row.Texts[CatalogRow::TextUntranslated]);
 }
 
+/// Seconds as JUnit's decimal, to the millisecond: 1.250.
+QByteArray junitSeconds(qint64 milliseconds)
+{
+    return QByteArray::number(milliseconds / 1000) + '.'
+        + QByteArray::number(milliseconds % 1000).rightJustified(3, '0');
+}
+
 } // namespace
 
 QByteArray junitDocument(const QList<CatalogRow>& rows, const QString& folder,
-                         const std::optional<ExactPercent>& failUnder)
+                         const std::optional<ExactPercent>& failUnder, const JUnitPass& pass)
 {
     QByteArray cases;
     int failures = 0;
+    int errors = 0;
     const QByteArray suite = xmlText(displayLocalPath(folder));
     for (const CatalogRow& row : rows) {
         const QString& status = row.Texts[CatalogRow::TextStatus];
         cases += "    <testcase name=\"" + xmlText(row.Caption) + "\" classname=\"" + suite + "\"";
+        if (const auto time = pass.CheckMilliseconds.constFind(row.Name); time != pass.CheckMilliseconds.cend())
+            cases += " time=\"" + junitSeconds(*time) + "\"";
         const RowVerdict verdict = judgeRow(row, failUnder);
         if (verdict == RowVerdict::Passed) {
             cases += " />\n";
             continue;
         }
-        ++failures;
+        // CI servers tell a broken file (a failure) from a check that could not run (an error).
+        QByteArray element = "failure";
         QString type;
         QString message = status;
         QString detail;
         switch (verdict) {
         case RowVerdict::Error:
-            type = QStringLiteral("errors");
             detail = QStringLiteral("%1: %2").arg(row.Caption, status);
+            type = QStringLiteral("errors");
+            if (rowNotChecked(row)) {
+                element = "error";
+                type = QStringLiteral("unchecked");
+                // The start error's command line and reason, msgfmt's whole line: what a CI log should show.
+                if (!row.Detail.isEmpty())
+                    detail += u'\n' + row.Detail;
+            }
             break;
         case RowVerdict::BelowPercent:
             type = QStringLiteral("below");
@@ -365,22 +383,34 @@ QByteArray junitDocument(const QList<CatalogRow>& rows, const QString& folder,
             break;
         case RowVerdict::Unchecked:
         case RowVerdict::Passed:
+            element = "error";
             type = QStringLiteral("unchecked");
             message = QStringLiteral("not checked");
             detail = QStringLiteral("%1: not checked").arg(row.Caption);
             break;
         }
-        cases += ">\n      <failure message=\"" + xmlText(message) + "\" type=\"" + xmlText(type) + "\">"
-            + xmlText(detail) + "</failure>\n    </testcase>\n";
+        if (element == "error")
+            ++errors;
+        else
+            ++failures;
+        cases += ">\n      <" + element + " message=\"" + xmlText(message) + "\" type=\"" + xmlText(type) + "\">"
+            + xmlText(detail) + "</" + element + ">\n    </testcase>\n";
     }
     const QByteArray counts = "tests=\"" + QByteArray::number(rows.size()) + "\" failures=\""
-        + QByteArray::number(failures) + "\" errors=\"0\"";
+        + QByteArray::number(failures) + "\" errors=\"" + QByteArray::number(errors) + "\"";
+    QByteArray about;
+    if (pass.Milliseconds >= 0)
+        about += " time=\"" + junitSeconds(pass.Milliseconds) + "\"";
+    if (pass.Start.isValid())
+        about += " timestamp=\"" + watchTimestamp(pass.Start).toUtf8() + "\"";
+    if (!pass.HostName.isEmpty())
+        about += " hostname=\"" + xmlText(pass.HostName) + "\"";
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"quillmark-report\" " + counts
-        + ">\n  <testsuite name=\"" + suite + "\" " + counts + " skipped=\"0\">\n" + cases
+        + ">\n  <testsuite name=\"" + suite + "\" " + counts + " skipped=\"0\"" + about + ">\n" + cases
         + "  </testsuite>\n</testsuites>\n";
 }
 
-QByteArray reportText(const ReportOptions& options, const QList<CatalogRow>& rows)
+QByteArray reportText(const ReportOptions& options, const QList<CatalogRow>& rows, const JUnitPass& pass)
 {
     switch (options.Format) {
     case ReportFormat::Tsv: {
@@ -392,7 +422,7 @@ QByteArray reportText(const ReportOptions& options, const QList<CatalogRow>& row
     case ReportFormat::Json:
         return jsonDocument(rows);
     case ReportFormat::JUnit:
-        return junitDocument(rows, options.Folder, options.FailUnder);
+        return junitDocument(rows, options.Folder, options.FailUnder, pass);
     case ReportFormat::Table:
         break;
     }

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -69,14 +70,27 @@ private:
     std::array<int, ColumnCount> m_widths{};
 };
 
+/// What a JUnit document tells about the pass besides its rows; whatever is unset is left out.
+struct JUnitPass
+{
+    /// When the pass started.
+    QDateTime Start;
+    QString HostName;
+    /// Milliseconds the whole pass took; -1: unknown.
+    qint64 Milliseconds = -1;
+    /// Milliseconds from the start of each row's check to its end, by the row's Name.
+    QHash<QByteArray, qint64> CheckMilliseconds;
+};
+
 /// JUnit XML as CI servers read it: one test suite named after the folder as given (each byte of it that is
-/// not UTF-8 shown as U+FFFD), one test case per row named after its file, and a failure with the status as its
-/// message for each row that fails the verdict (an error, a share below failUnder, or no result).
+/// not UTF-8 shown as U+FFFD), one test case per row named after its file, with the status as the message of a
+/// failure for each row that fails the verdict (errors msgfmt found, a share below failUnder), and of an error
+/// for each row whose file was not checked (rowNotChecked, or no result): a fault of the tools, not of the file.
 QByteArray junitDocument(const QList<CatalogRow>& rows, const QString& folder,
-                         const std::optional<ExactPercent>& failUnder);
+                         const std::optional<ExactPercent>& failUnder, const JUnitPass& pass = JUnitPass());
 
 /// The whole output of a first pass in the format the options ask for.
-QByteArray reportText(const ReportOptions& options, const QList<CatalogRow>& rows);
+QByteArray reportText(const ReportOptions& options, const QList<CatalogRow>& rows, const JUnitPass& pass = JUnitPass());
 
 /// A local time as ISO 8601 to the second, without offset: 2024-03-09T14:05:07.
 QString watchTimestamp(const QDateTime& time);

@@ -1,9 +1,11 @@
 // Runs the built quillmark-report as a child process against real PO files and the real msgfmt.
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,12 +13,14 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <functional>
@@ -174,16 +178,80 @@ TEST(ReportProgramTest, TableAndJsonShowTheSameRows)
     EXPECT_EQ(table.err, QByteArray("quillmark-report: 8 files with errors\n"));
 }
 
-TEST(ReportProgramTest, JUnitIsValidAndFailsTheFilesTheVerdictFails)
+/// A folder holding a PO file that each of the ways a check cannot check touches, and a program named msgfmt,
+/// first on PATH, that sleeps on slow.po and runs the real one otherwise.
+struct UncheckableFolder
+{
+    QTemporaryDir dir;
+    QTemporaryDir bin;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+
+    UncheckableFolder()
+    {
+        const QString msgfmt = QStandardPaths::findExecutable(QStringLiteral("msgfmt"));
+        const QString po = QStringLiteral("msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                                          "msgid \"a\"\nmsgstr \"b\"\n");
+        for (const char* name : {"a.po", "locked.po", "slow.po", "z.po"})
+            writeFile(dir.filePath(QLatin1String(name)), po.toUtf8(), QIODevice::WriteOnly);
+        QDir(dir.path()).mkdir(QStringLiteral("x.po"));
+        QFile::link(dir.filePath(QStringLiteral("nowhere")), dir.filePath(QStringLiteral("dangling.po")));
+        ::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.po"))).constData(), 0644);
+        QFile::setPermissions(dir.filePath(QStringLiteral("locked.po")), QFile::WriteOwner);
+        const QString script = bin.filePath(QStringLiteral("msgfmt"));
+        writeFile(script,
+                  QStringLiteral("#!/bin/sh\ncase \"$1\" in *slow.po) exec sleep 30 ;; esac\nexec \"%1\" \"$@\"\n")
+                      .arg(msgfmt)
+                      .toUtf8(),
+                  QIODevice::WriteOnly);
+        // Whoever runs the report (another user when the tests run as root) reaches all of it.
+        for (const QString& path : {dir.path(), bin.path()})
+            ::chmod(QFile::encodeName(path).constData(), 0755);
+        ::chmod(QFile::encodeName(script).constData(), 0755);
+        environment.insert(QStringLiteral("PATH"), bin.path() + u':' + environment.value(QStringLiteral("PATH")));
+    }
+};
+
+TEST(ReportProgramTest, JUnitIsValidAndTellsBrokenFilesFromFilesThatCouldNotBeChecked)
 {
     SKIP_WITHOUT_CORPUS();
     const QString xmllint = QStandardPaths::findExecutable(QStringLiteral("xmllint"));
     if (xmllint.isEmpty())
         GTEST_SKIP() << "no xmllint on PATH";
+    // What a file's test case holds: "" when it passes, "failure" when it fails, "error" when it was not checked.
+    using Kinds = QList<std::pair<QByteArray, QByteArray>>;
+    const auto fromExpectedRows = [](const QString& name) {
+        // A failure exactly where the row has the error icon or stays below 60% translated.
+        Kinds kinds;
+        for (const QList<QByteArray>& row : expectedRows(name).mid(1)) {
+            const bool fails = row.at(6) == "3" || row.at(3).toLongLong() * 100 < 60 * row.at(2).toLongLong();
+            kinds.append({row.at(0), fails ? "failure" : ""});
+        }
+        return kinds;
+    };
+    UncheckableFolder uncheckable;
+    ASSERT_TRUE(QFile::copy(BrokenFolder + QStringLiteral("/de-missing-quote.po"),
+                            uncheckable.dir.filePath(QStringLiteral("broken.po"))));
+    const QByteArray lockedKind = ::geteuid() == 0 ? "" : "error";
+    const std::vector<std::pair<QString, Kinds>> cases = {
+        {CleanFolder, fromExpectedRows(QStringLiteral("thunar.expected.tsv"))},
+        {BrokenFolder, fromExpectedRows(QStringLiteral("thunar-broken.expected.tsv"))},
+        {uncheckable.dir.path(),
+         {{"a.po", ""},
+          {"broken.po", "failure"},
+          {"dangling.po", "error"},
+          {"locked.po", lockedKind},
+          {"pipe.po", "error"},
+          {"slow.po", "error"},
+          {"x.po", "error"},
+          {"z.po", ""}}},
+    };
     QTemporaryDir dir;
-    for (const auto& [folder, expectedName] : {std::pair(CleanFolder, QStringLiteral("thunar.expected.tsv")),
-                                               std::pair(BrokenFolder, QStringLiteral("thunar-broken.expected.tsv"))}) {
-        const Result result = runReport({QStringLiteral("--format=junit"), QStringLiteral("--fail-under=60"), folder});
+    for (const auto& [folder, expected] : cases) {
+        SCOPED_TRACE(folder.toStdString());
+        const Result result = runReport({QStringLiteral("--format=junit"), QStringLiteral("--fail-under=60"),
+                                         QStringLiteral("--timeout=1"), folder},
+                                        uncheckable.environment);
+        EXPECT_EQ(result.exitCode, 1);
         const QString path = dir.filePath(QStringLiteral("junit.xml"));
         ASSERT_TRUE(writeFile(path, result.out, QIODevice::WriteOnly | QIODevice::Truncate));
         QProcess lint;
@@ -193,27 +261,40 @@ TEST(ReportProgramTest, JUnitIsValidAndFailsTheFilesTheVerdictFails)
         ASSERT_TRUE(lint.waitForFinished(30000));
         EXPECT_EQ(lint.exitCode(), 0) << lint.readAllStandardError().constData();
 
-        // A failure exactly where the row has the error icon or stays below 60% translated.
-        QList<QList<QByteArray>> expected = expectedRows(expectedName);
-        expected.removeFirst();
-        QList<std::pair<QString, bool>> cases;
+        Kinds kinds;
+        QHash<QByteArray, double> seconds;
+        QXmlStreamAttributes suite;
         QXmlStreamReader reader(result.out);
         while (!reader.atEnd()) {
             reader.readNext();
-            if (reader.isStartElement() && reader.name() == QLatin1String("testcase"))
-                cases.append({reader.attributes().value("name").toString(), false});
-            else if (reader.isStartElement() && reader.name() == QLatin1String("failure") && !cases.isEmpty())
-                cases.last().second = true;
+            if (!reader.isStartElement())
+                continue;
+            const QByteArray name = reader.attributes().value("name").toUtf8();
+            if (reader.name() == QLatin1String("testsuite")) {
+                suite = reader.attributes();
+            } else if (reader.name() == QLatin1String("testcase")) {
+                kinds.append({name, ""});
+                bool timed = false;
+                seconds.insert(name, reader.attributes().value("time").toDouble(&timed));
+                EXPECT_TRUE(timed) << name.constData();
+            } else if (!kinds.isEmpty()) {
+                kinds.last().second = reader.name().toUtf8();
+            }
         }
         ASSERT_FALSE(reader.hasError()) << qPrintable(reader.errorString());
-        ASSERT_EQ(cases.size(), expected.size());
-        for (qsizetype i = 0; i < expected.size(); ++i) {
-            const QList<QByteArray>& row = expected.at(i);
-            const bool fails = row.at(6) == "3" || row.at(3).toLongLong() * 100 < 60 * row.at(2).toLongLong();
-            EXPECT_EQ(cases.at(i).first.toUtf8(), row.at(0));
-            EXPECT_EQ(cases.at(i).second, fails) << row.at(0).constData();
+        EXPECT_EQ(kinds, expected);
+        EXPECT_EQ(suite.value("failures").toInt(), std::count_if(kinds.cbegin(), kinds.cend(), [](const auto& kind) {
+                      return kind.second == "failure";
+                  }));
+        EXPECT_EQ(suite.value("errors").toInt(),
+                  std::count_if(kinds.cbegin(), kinds.cend(), [](const auto& kind) { return kind.second == "error"; }));
+        EXPECT_TRUE(QDateTime::fromString(suite.value("timestamp").toString(), Qt::ISODate).isValid());
+        EXPECT_EQ(suite.value("hostname").toString(), QSysInfo::machineHostName());
+        // A test case's time is its own check's: slow.po's ran until the limit's timer, which may fire a little
+        // early, stopped it.
+        if (seconds.contains("slow.po")) {
+            EXPECT_GE(seconds.value("slow.po"), 0.9);
         }
-        EXPECT_EQ(result.exitCode, 1);
     }
 }
 
@@ -333,39 +414,6 @@ TEST(ReportProgramTest, WithoutMsgfmtEveryRowShowsTheStartError)
     }
     EXPECT_EQ(errors.at(expected.size() - 1), QByteArray("quillmark-report: 67 files with errors"));
 }
-
-/// A folder holding a PO file that each of the ways a check cannot check touches, and a program named msgfmt,
-/// first on PATH, that sleeps on slow.po and runs the real one otherwise.
-struct UncheckableFolder
-{
-    QTemporaryDir dir;
-    QTemporaryDir bin;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-
-    UncheckableFolder()
-    {
-        const QString msgfmt = QStandardPaths::findExecutable(QStringLiteral("msgfmt"));
-        const QString po = QStringLiteral("msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
-                                          "msgid \"a\"\nmsgstr \"b\"\n");
-        for (const char* name : {"a.po", "locked.po", "slow.po", "z.po"})
-            writeFile(dir.filePath(QLatin1String(name)), po.toUtf8(), QIODevice::WriteOnly);
-        QDir(dir.path()).mkdir(QStringLiteral("x.po"));
-        QFile::link(dir.filePath(QStringLiteral("nowhere")), dir.filePath(QStringLiteral("dangling.po")));
-        ::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.po"))).constData(), 0644);
-        QFile::setPermissions(dir.filePath(QStringLiteral("locked.po")), QFile::WriteOwner);
-        const QString script = bin.filePath(QStringLiteral("msgfmt"));
-        writeFile(script,
-                  QStringLiteral("#!/bin/sh\ncase \"$1\" in *slow.po) exec sleep 30 ;; esac\nexec \"%1\" \"$@\"\n")
-                      .arg(msgfmt)
-                      .toUtf8(),
-                  QIODevice::WriteOnly);
-        // Whoever runs the report (another user when the tests run as root) reaches all of it.
-        for (const QString& path : {dir.path(), bin.path()})
-            ::chmod(QFile::encodeName(path).constData(), 0755);
-        ::chmod(QFile::encodeName(script).constData(), 0755);
-        environment.insert(QStringLiteral("PATH"), bin.path() + u':' + environment.value(QStringLiteral("PATH")));
-    }
-};
 
 /// The user quillmark-report runs as to find a file it cannot read: the tests' own when they are not root,
 /// nobody through setpriv when they are; empty when there is no way.

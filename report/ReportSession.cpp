@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QSysInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -83,6 +84,7 @@ ReportSession::ReportSession(const ReportOptions& options, QObject* parent)
     m_engine.CheckTimeLimit = options.TimeoutSeconds;
     m_engine.Jobs = options.Jobs;
     connect(&m_engine, &CatalogEngine::queueFinished, this, &ReportSession::firstPassFinished);
+    connect(&m_engine, &CatalogEngine::checkStarted, this, &ReportSession::checkStarted);
     connect(&m_engine, &CatalogEngine::rowEvaluated, this, &ReportSession::rowEvaluated);
     connect(&m_engine, &CatalogEngine::rowRemoved, this, &ReportSession::rowRemoved);
     connect(&m_engine, &CatalogEngine::folderLost, this, &ReportSession::folderLost);
@@ -116,6 +118,9 @@ void ReportSession::armWatcher(const QString& folder)
 
 int ReportSession::run()
 {
+    m_pass.Start = QDateTime::currentDateTime();
+    m_pass.HostName = QSysInfo::machineHostName();
+    m_passClock.start();
     try {
         // The watch follows the folder's path, also when the working folder moves away from its own path (a
         // project cloned again): the checks must look where the watch does.
@@ -202,15 +207,25 @@ void ReportSession::printInterruptedPass()
 
 void ReportSession::printRows(const QList<CatalogRow>& rows)
 {
-    write(reportText(m_options, rows));
+    m_pass.Milliseconds = m_passClock.elapsed();
+    write(reportText(m_options, rows, m_pass));
     std::fflush(stdout);
     for (const CatalogRow& row : rows)
         printDetail(row);
 }
 
+void ReportSession::checkStarted(int index)
+{
+    if (!m_firstPassDone)
+        m_checkStarts.insert(m_engine.Rows().row(index).Name, m_passClock.elapsed());
+}
+
 void ReportSession::rowEvaluated(int index, bool recheck)
 {
     if (!m_firstPassDone) {
+        const QByteArray& name = m_engine.Rows().row(index).Name;
+        if (const auto start = m_checkStarts.constFind(name); start != m_checkStarts.cend())
+            m_pass.CheckMilliseconds.insert(name, m_passClock.elapsed() - *start);
         // Checks end in any order when several run: count the ends, and name the row at that place.
         if (!recheck && m_engine.FCheckedCount < m_engine.Rows().count())
             showProgress(m_engine.FCheckedCount);

@@ -7,6 +7,8 @@
 #include "runner/TerminationSignals.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -37,6 +39,7 @@ private:
     void printInterruptedPass();
     /// The rows in the chosen format, then on standard error the details of those whose status is short for one.
     void printRows(const QList<CatalogRow>& rows);
+    void checkStarted(int index);
     void rowEvaluated(int index, bool recheck);
     void rowRemoved(const CatalogRow& row);
     /// Every row, which now says that the folder has gone.
@@ -54,6 +57,11 @@ private:
     std::unique_ptr<TShellNotify> m_notify;
     /// A report stuck writing into a pipe that nobody reads still ends within a second of a signal.
     TerminationSignals m_signals{std::chrono::milliseconds(900)};
+    /// The first pass's start, length and check times, for JUnit.
+    JUnitPass m_pass;
+    QElapsedTimer m_passClock;
+    /// When each row's check in the first pass started on m_passClock, by the row's Name.
+    QHash<QByteArray, qint64> m_checkStarts;
     /// The column widths of the first pass's table, which the lines of re-checks keep.
     std::optional<ReportTable> m_table;
     bool m_firstPassDone = false;

@@ -30,6 +30,11 @@ QString ReportVerdict::summary(const std::optional<ExactPercent>& failUnder) con
     return parts.join(QLatin1String(", "));
 }
 
+bool rowNotChecked(const CatalogRow& row)
+{
+    return row.StateIcon == CatalogRow::IconErrors && row.Texts[CatalogRow::TextTotal].isEmpty();
+}
+
 RowVerdict judgeRow(const CatalogRow& row, const std::optional<ExactPercent>& failUnder)
 {
     if (row.StateIcon == CatalogRow::IconErrors)

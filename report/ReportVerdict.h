@@ -34,6 +34,11 @@ enum class RowVerdict
     Unchecked,
 };
 
+/// The row's error is no verdict on the file: its check did not check it (msgfmt could not start, could not read
+/// it, was ended by a signal or at the time limit; the entry is no regular file; the folder went). Such an error
+/// row has no counts, whereas msgfmt's own error count leaves them at 0.
+bool rowNotChecked(const CatalogRow& row);
+
 /// Judges one row as judgeRows does.
 RowVerdict judgeRow(const CatalogRow& row, const std::optional<ExactPercent>& failUnder);
 

@@ -1,6 +1,12 @@
 #include "report/ReportVerdict.h"
 
+#include "catalog/CheckOutcome.h"
+
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -46,6 +52,30 @@ TEST(ReportVerdictTest, AnyFileThatDoesNotCompileOrWasNotCheckedFails)
     EXPECT_EQ(broken.Unchecked, 1);
     EXPECT_EQ(broken.exitStatus(), 1);
     EXPECT_EQ(broken.summary(std::nullopt), QStringLiteral("2 files with errors, 1 file not checked"));
+}
+
+TEST(ReportVerdictTest, AnErrorRowIsNotCheckedUnlessMsgfmtCountedTheErrors)
+{
+    const TChildExit failed{TChildExit::Kind::Exited, 1, 0};
+    const TChildExit killed{TChildExit::Kind::Signalled, 0, SIGKILL};
+    const std::vector<std::tuple<const char*, QByteArray, TChildExit, bool>> ends = {
+        {"errors found", "msgfmt: found 3 fatal errors", failed, false},
+        {"too many errors", "msgfmt: too many errors, aborting", failed, false},
+        {"compiled", "5 translated messages, 1 fuzzy translation.", TChildExit{TChildExit::Kind::Exited, 0, 0}, false},
+        {"unreadable", "msgfmt: error while opening \"x.po\" for reading: Permission denied", failed, true},
+        {"failed without a line", "", failed, true},
+        {"killed", "", killed, true},
+        {"killed after its statistics", "12 translated messages.", killed, true},
+    };
+    for (const auto& [description, line, exit, notChecked] : ends) {
+        CatalogRow row;
+        EvaluateCheckEnd(row, line, exit, 1, 2);
+        EXPECT_EQ(rowNotChecked(row), notChecked) << description;
+    }
+    // As the engine marks a check stopped at its time limit, and one whose msgfmt could not start.
+    CatalogRow timedOut;
+    SetErrorRow(timedOut, QStringLiteral("Timed out after 1 s"), QStringLiteral("msgfmt was stopped"));
+    EXPECT_TRUE(rowNotChecked(timedOut));
 }
 
 TEST(ReportVerdictTest, PercentageComparesTheExactShareNotTheShownOne)
