@@ -139,10 +139,15 @@ bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QS
             options.Watch = true;
             continue;
         }
+        if (argument == QLatin1String("--allow-empty")) {
+            options.AllowEmpty = true;
+            continue;
+        }
 
         const qsizetype equals = argument.indexOf(QLatin1Char('='));
         const QString name = equals < 0 ? argument : argument.left(equals);
-        if (name == QLatin1String("--watch") || name == QLatin1String("--help") || name == QLatin1String("--version")) {
+        if (name == QLatin1String("--watch") || name == QLatin1String("--allow-empty")
+            || name == QLatin1String("--help") || name == QLatin1String("--version")) {
             error = QStringLiteral("option '%1' takes no value").arg(shownArgument(name));
             return false;
         }
@@ -215,7 +220,7 @@ QString reportUsage()
 {
     return QStringLiteral(
         "Usage: quillmark-report [--ratio POS] [--format table|tsv|json|junit] [--fail-under PERCENT]\n"
-        "                        [--timeout SECONDS] [--jobs N] [--watch] FOLDER\n"
+        "                        [--timeout SECONDS] [--jobs N] [--allow-empty] [--watch] FOLDER\n"
         "\n"
         "Checks every *.po file in FOLDER with msgfmt as the Quillmark window does, and prints one row per\n"
         "file in the window's order.\n"
@@ -232,6 +237,8 @@ QString reportUsage()
         "                        error\n"
         "  --jobs N              run up to N checks at once, 1 to 256 (default: one per processor available);\n"
         "                        1 restores one check at a time\n"
+        "  --allow-empty         pass a FOLDER with no PO file (without it, that fails: a wrong path checks\n"
+        "                        nothing)\n"
         "  --watch               after the first pass, print a row each time a file changes or comes into\n"
         "                        FOLDER and has been checked, and a line when one is removed, until SIGINT\n"
         "                        or SIGTERM (exit status 0)\n"
@@ -239,7 +246,8 @@ QString reportUsage()
         "  --version             show the version\n"
         "\n"
         "Exit status: 0 when every file compiled (and reached PERCENT); 1 otherwise, also for a file that could\n"
-        "not be checked and when SIGINT or SIGTERM ended the first pass (its rows checked so far are printed);\n"
-        "2 for a usage error, a folder that does not exist or cannot be read, or output that cannot be written.\n")
+        "not be checked, for a FOLDER with no PO file (unless --allow-empty), and when SIGINT or SIGTERM ended\n"
+        "the first pass (its rows checked so far are printed); 2 for a usage error, a folder that does not\n"
+        "exist or cannot be read, or output that cannot be written.\n")
         .arg(MaxTimeoutSeconds);
 }

@@ -38,6 +38,8 @@ struct ReportOptions
     /// Every file's translated share must reach it.
     std::optional<ExactPercent> FailUnder;
     bool Watch = false;
+    /// A folder with no PO file passes instead of failing.
+    bool AllowEmpty = false;
     /// Seconds a file's check may take, 1 to MaxTimeoutSeconds.
     int TimeoutSeconds = 60;
     /// Checks that run at once, 1 to MaxJobs; without --jobs, one per processor available.

@@ -30,15 +30,18 @@ TEST(ReportOptionsTest, DefaultsAndEveryOptionInBothSpellings)
     EXPECT_EQ(plain.options.Format, ReportFormat::Table);
     EXPECT_FALSE(plain.options.FailUnder.has_value());
     EXPECT_FALSE(plain.options.Watch);
+    EXPECT_FALSE(plain.options.AllowEmpty);
     EXPECT_FALSE(plain.options.Help);
     EXPECT_EQ(plain.options.TimeoutSeconds, 60);
     EXPECT_EQ(plain.options.Jobs, availableProcessors());
 
-    const Parsed all = parse({"--ratio", "0", "--format=json", "--watch", "/tmp/po dir", "--fail-under", "79.9"});
+    const Parsed all
+        = parse({"--ratio", "0", "--format=json", "--watch", "/tmp/po dir", "--fail-under", "79.9", "--allow-empty"});
     ASSERT_TRUE(all.ok) << qPrintable(all.error);
     EXPECT_EQ(all.options.RatioPosition, 0);
     EXPECT_EQ(all.options.Format, ReportFormat::Json);
     EXPECT_TRUE(all.options.Watch);
+    EXPECT_TRUE(all.options.AllowEmpty);
     EXPECT_EQ(all.options.Folder, QStringLiteral("/tmp/po dir"));
     ASSERT_TRUE(all.options.FailUnder.has_value());
     EXPECT_EQ(all.options.FailUnder->Millionths, 79900000);
@@ -70,6 +73,7 @@ TEST(ReportOptionsTest, UsageErrorsSayWhatIsWrong)
         {{"--verbose", "a"}, "unknown option '--verbose'"},
         {{"-x", "a"}, "unknown option '-x'"},
         {{"--watch=yes", "a"}, "option '--watch' takes no value"},
+        {{"--allow-empty=1", "a"}, "option '--allow-empty' takes no value"},
         {{"a", "--ratio"}, "option '--ratio' needs a value"},
         {{"--ratio", "7", "a"}, "invalid ratio position '7' (expected 0 to 6)"},
         {{"--ratio", "-1", "a"}, "invalid ratio position '-1' (expected 0 to 6)"},

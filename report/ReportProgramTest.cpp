@@ -25,6 +25,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include <fcntl.h>
@@ -326,10 +327,27 @@ TEST(ReportProgramTest, ExitStatusSaysWhetherEveryFilePassed)
 
     EXPECT_EQ(runReport({BrokenFolder}).exitCode, 1);
 
+    // A folder with no PO file checked nothing: a wrong path, or PO files deeper down.
     QTemporaryDir empty;
-    const Result none = runReport({QStringLiteral("--format=tsv"), empty.path()});
-    EXPECT_EQ(none.exitCode, 0);
-    EXPECT_EQ(none.out, QByteArray("file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon\n"));
+    QTemporaryDir project;
+    for (const char* path : {"po/de.po", "po/.hidden/fr.po", "doc/po/pa.po"}) {
+        const QString file = project.filePath(QLatin1String(path));
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+        ASSERT_TRUE(writeFile(file, "", QIODevice::WriteOnly));
+    }
+    const std::vector<std::tuple<QStringList, int, QString>> nothingToCheck = {
+        {{empty.path()}, 1, QStringLiteral("quillmark-report: no PO file in '%1'\n").arg(empty.path())},
+        {{QStringLiteral("--allow-empty"), empty.path()}, 0, QString()},
+        {{project.path()},
+         1,
+         QStringLiteral("quillmark-report: no PO file in '%1'; 2 lie in its subfolders\n").arg(project.path())},
+    };
+    for (const auto& [arguments, exitCode, error] : nothingToCheck) {
+        const Result none = runReport(QStringList{QStringLiteral("--format=tsv")} + arguments);
+        EXPECT_EQ(none.exitCode, exitCode) << qPrintable(arguments.join(u' '));
+        EXPECT_EQ(none.out, QByteArray("file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon\n"));
+        EXPECT_EQ(none.err, error.toUtf8());
+    }
 
     // A folder named like a PO file is listed but cannot be checked: an error row, a failure.
     ASSERT_TRUE(QDir(empty.path()).mkdir(QStringLiteral("folder.po")));
@@ -1265,7 +1283,9 @@ TEST(ReportProgramTest, WatchEndsOnSigintAlsoWhenStartedWithItIgnored)
     WatchedReport report({QStringLiteral("--format=tsv"), dir.path()}, QStringLiteral("trap '' INT"));
     ASSERT_EQ(report.nextLine(30000).value_or(""),
               QByteArray("file\tstatus\ttotal\ttranslated\tfuzzy\tuntranslated\ticon"));
+    // An empty folder is watched all the same, for the files that come.
     EXPECT_EQ(report.stop(SIGINT), 0);
+    EXPECT_EQ(report.errors(), QStringLiteral("quillmark-report: no PO file in '%1'\n").arg(dir.path()).toUtf8());
 }
 
 } // namespace

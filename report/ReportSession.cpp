@@ -1,6 +1,7 @@
 #include "report/ReportSession.h"
 
 #include "catalog/MsgfmtStats.h"
+#include "report/PoFilesBelow.h"
 #include "report/ReportVerdict.h"
 #include "runner/LocalPath.h"
 #include "shell/FolderEntries.h"
@@ -182,6 +183,12 @@ void ReportSession::firstPassFinished()
     m_exitStatus = verdict.exitStatus();
     if (m_exitStatus != 0)
         printError(verdict.summary(m_options.FailUnder));
+    // A wrong path, or a project whose PO files lie deeper, would otherwise pass having checked nothing.
+    if (rows.isEmpty() && !m_options.AllowEmpty) {
+        printError(
+            noPoFileMessage(shownArgument(m_options.Folder), countPoFilesBelow(encodeLocalPath(m_engine.FFolder))));
+        m_exitStatus = 1;
+    }
     m_table.emplace(rows);
     if (!m_options.Watch || m_outputFailed)
         QCoreApplication::exit();
