@@ -68,6 +68,67 @@ QString execProgram(const QString& exec)
     return words.value(first);
 }
 
+/// Whether an entry would start Quillmark: opening a PO file there from Quillmark's own menu would only start a
+/// second Quillmark.
+bool isQuillmark(const DesktopEntry& entry)
+{
+    return entry.Id == QLatin1String(QUILLMARK_APP_ID ".desktop")
+        || QFileInfo(execProgram(entry.Exec)).fileName() == QLatin1String("quillmark");
+}
+
+/// Opens filePath in app as the desktop starts it. False with GIO's reason in error when it could not be started.
+bool launchFile(GAppInfo* app, const QString& filePath, QString* error)
+{
+    const GObjectPtr<GFile> file(g_file_new_for_path(QFile::encodeName(filePath).constData()));
+    const GChars uri(g_file_get_uri(file.get()));
+    GList uris{uri.get(), nullptr, nullptr};
+    GError* failure = nullptr;
+    // Without a launch context GIO spawns the program detached, through a child it has already reaped.
+    if (g_app_info_launch_uris(app, &uris, nullptr, &failure))
+        return true;
+    *error = QString::fromUtf8(failure->message);
+    g_error_free(failure);
+    return false;
+}
+
+/// Starts command with filePath as its last argument in a terminal window, detached.
+bool startInTerminal(const QStringList& command, const QString& filePath, QString* error)
+{
+    if (command.isEmpty()) {
+        *error = QStringLiteral("its quotes do not pair up.");
+        return false;
+    }
+    if (ResolveProgram(command.first()).isEmpty()) {
+        *error = QStringLiteral("it is not installed (no program of that name is on the PATH).");
+        return false;
+    }
+    // The system's choice among its terminals, where it keeps one; each runs what follows -e, with the words after
+    // it as the program's arguments.
+    if (const QString terminal = ResolveProgram(QStringLiteral("x-terminal-emulator")); !terminal.isEmpty()) {
+        QProcess process;
+        process.setProgram(terminal);
+        process.setArguments(QStringList{QStringLiteral("-e")} + command + QStringList{filePath});
+        if (process.startDetached())
+            return true;
+        *error = QStringLiteral("x-terminal-emulator could not be started (%1).").arg(process.errorString());
+        return false;
+    }
+    // Elsewhere GIO looks for a terminal it knows. Its command line is an Exec= value, where % starts a field code.
+    QStringList quoted;
+    for (const QString& word : command)
+        quoted.append(QString::fromUtf8(GChars(g_shell_quote(word.toUtf8().constData())).get())
+                          .replace(QLatin1Char('%'), QLatin1String("%%")));
+    GError* failure = nullptr;
+    const GObjectPtr<GAppInfo> app(g_app_info_create_from_commandline(
+        quoted.join(QLatin1Char(' ')).toUtf8().constData(), nullptr, G_APP_INFO_CREATE_NEEDS_TERMINAL, &failure));
+    if (!app) {
+        *error = QString::fromUtf8(failure->message);
+        g_error_free(failure);
+        return false;
+    }
+    return launchFile(app.get(), filePath, error);
+}
+
 } // namespace
 
 std::optional<DesktopEntry> FindDesktopEntry(const QString& editor)
@@ -129,26 +190,25 @@ QStringList EntryCommand(const DesktopEntry& entry, const QString& filePath)
 
 QList<DesktopEntry> ApplicationsFor(const QStringList& mimeTypes)
 {
+    QList<DesktopEntry> apps;
+    const auto add = [&apps](GAppInfo* app) {
+        if (!G_IS_DESKTOP_APP_INFO(app))
+            return;
+        const DesktopEntry entry = entryOf(G_DESKTOP_APP_INFO(app));
+        if (!isQuillmark(entry)
+            && std::none_of(apps.cbegin(), apps.cend(), [&](const DesktopEntry& e) { return e.Id == entry.Id; }))
+            apps.append(entry);
+    };
     for (const QString& type : mimeTypes) {
         const QByteArray name = type.toUtf8();
-        QList<DesktopEntry> apps;
-        const auto add = [&apps](GAppInfo* app) {
-            if (!G_IS_DESKTOP_APP_INFO(app))
-                return;
-            const DesktopEntry entry = entryOf(G_DESKTOP_APP_INFO(app));
-            if (std::none_of(apps.cbegin(), apps.cend(), [&](const DesktopEntry& e) { return e.Id == entry.Id; }))
-                apps.append(entry);
-        };
         if (const GObjectPtr<GAppInfo> preferred{g_app_info_get_default_for_type(name.constData(), FALSE)})
             add(preferred.get());
         GList* recommended = g_app_info_get_recommended_for_type(name.constData());
         for (GList* item = recommended; item; item = item->next)
             add(static_cast<GAppInfo*>(item->data));
         g_list_free_full(recommended, g_object_unref);
-        if (!apps.isEmpty())
-            return apps;
     }
-    return {};
+    return apps;
 }
 
 bool LaunchApplication(const DesktopEntry& entry, const QString& filePath, QString* error)
@@ -160,15 +220,40 @@ bool LaunchApplication(const DesktopEntry& entry, const QString& filePath, QStri
         *error = QStringLiteral("its desktop entry \"%1\" could not be read.").arg(entry.FilePath);
         return false;
     }
-    const GObjectPtr<GFile> file(g_file_new_for_path(QFile::encodeName(filePath).constData()));
-    const GChars uri(g_file_get_uri(file.get()));
-    GList uris{uri.get(), nullptr, nullptr};
-    GError* failure = nullptr;
-    // Without a launch context GIO spawns the program detached, through a child it has already reaped.
-    if (g_app_info_launch_uris(G_APP_INFO(info.get()), &uris, nullptr, &failure))
-        return true;
-    *error = QString::fromUtf8(failure->message);
-    g_error_free(failure);
+    return launchFile(G_APP_INFO(info.get()), filePath, error);
+}
+
+bool OpenInDesktopEditor(const QString& filePath, const QStringList& mimeTypes, QString* error)
+{
+    QStringList tried{QStringLiteral("Could not open \"%1\" in an editor.").arg(filePath)};
+    const QList<DesktopEntry> apps = ApplicationsFor(mimeTypes);
+    for (const DesktopEntry& app : apps) {
+        QString why;
+        if (LaunchApplication(app, filePath, &why))
+            return true;
+        tried.append(QStringLiteral("\"%1\": %2").arg(app.Name, why));
+    }
+    if (apps.isEmpty())
+        tried.append(QStringLiteral("No program on this desktop opens it, other than Quillmark itself."));
+
+    // A terminal's editor is named by these, VISUAL first, as shells and version control systems read them.
+    const char* variable = nullptr;
+    for (const char* name : {"VISUAL", "EDITOR"}) {
+        if (!qEnvironmentVariable(name).trimmed().isEmpty()) {
+            variable = name;
+            break;
+        }
+    }
+    if (variable) {
+        const QString value = qEnvironmentVariable(variable);
+        QString why;
+        if (startInTerminal(execWords(value), filePath, &why))
+            return true;
+        tried.append(QStringLiteral("%1 \"%2\" in a terminal: %3").arg(QLatin1String(variable), value, why));
+    } else {
+        tried.append(QStringLiteral("Neither VISUAL nor EDITOR names an editor."));
+    }
+    *error = tried.join(QLatin1Char('\n'));
     return false;
 }
 

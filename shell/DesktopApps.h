@@ -37,14 +37,20 @@ std::optional<DesktopEntry> FindDesktopEntry(const QString& editor);
 /// where the program belongs, or when it has no file field code (the entry then opens no file).
 QStringList EntryCommand(const DesktopEntry& entry, const QString& filePath);
 
-/// The applications the desktop opens a file of the first of mimeTypes that has any with (the later ones are the
-/// types it is a kind of), by the rules of the XDG MIME applications lists: the default first, then the others that
-/// say they open that type. Only applications whose program is installed count.
+/// The applications that open a file of mimeTypes (its own type first, then the types it is a kind of), in the order
+/// the XDG MIME applications lists give: for each type its default, then the others that say they open it. Only
+/// applications whose program is installed count, and never Quillmark itself (its own entry, or any entry that runs
+/// a program named quillmark): as the one program that declares PO files, it easily becomes their default.
 QList<DesktopEntry> ApplicationsFor(const QStringList& mimeTypes);
 
 /// Opens filePath in entry's application as the desktop starts it (field codes, D-Bus activation, a terminal where
 /// it asks for one), detached. False with the reason in error when it could not be started.
 bool LaunchApplication(const DesktopEntry& entry, const QString& filePath, QString* error);
+
+/// Opens filePath in an editor, detached: the first of ApplicationsFor(mimeTypes) that starts, else the editor that
+/// $VISUAL, or else $EDITOR, names (words split as a shell splits them), in a terminal: x-terminal-emulator where the
+/// system has one, else a terminal GIO knows. False when none started, with each one tried and why in error.
+bool OpenInDesktopEditor(const QString& filePath, const QStringList& mimeTypes, QString* error);
 
 /// Starts the custom editor on filePath, detached, in workingFolder: a program (editor names one as ResolveProgram
 /// says, or as a relative path from workingFolder) with filePath as its one argument, else the entry FindDesktopEntry

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -24,20 +25,27 @@ static void PrintTo(const QStringList& list, std::ostream* out)
 
 namespace {
 
-/// Points the XDG folders at a temporary desktop, with its bin folder first on PATH, for the life of the object.
+/// Points the XDG folders at a temporary desktop, and PATH at its bin folder alone, for the life of the object: no
+/// terminal or editor of the machine's own can be started, and none changes what is found.
 class TemporaryDesktop
 {
 public:
     TemporaryDesktop()
     {
         for (const char* name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS", "PATH",
-                                 "XDG_CURRENT_DESKTOP", "DBUS_SESSION_BUS_ADDRESS"})
+                                 "XDG_CURRENT_DESKTOP", "DBUS_SESSION_BUS_ADDRESS", "VISUAL", "EDITOR"})
             m_saved.append({name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt});
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(path("config")));
         qputenv("XDG_CONFIG_DIRS", QFile::encodeName(path("etc")));
         qputenv("XDG_DATA_HOME", QFile::encodeName(path("data")));
         qputenv("XDG_DATA_DIRS", QFile::encodeName(path("share")));
-        qputenv("PATH", QFile::encodeName(path("bin")) + ':' + qgetenv("PATH"));
+        // What the entries and the recorder run besides the stand-ins.
+        QDir().mkpath(path("bin"));
+        for (const char* tool : {"sh", "env", "mv"})
+            QFile::link(QStandardPaths::findExecutable(QLatin1String(tool)), path("bin/") + QLatin1String(tool));
+        qputenv("PATH", QFile::encodeName(path("bin")));
+        qunsetenv("VISUAL");
+        qunsetenv("EDITOR");
         qputenv("XDG_CURRENT_DESKTOP", "Test");
         // No session bus: the programs are started, not activated.
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(path("no-bus")));
@@ -146,39 +154,111 @@ TEST(DesktopAppsTest, AnEntryStartsItsWholeCommandWithTheFileAsOneArgument)
     qunsetenv("QUILLMARK_RECORD");
 }
 
-TEST(DesktopAppsTest, APoFileOpensInTheApplicationForItsTypeElseInOneForText)
+TEST(DesktopAppsTest, APoFileOpensInTheFirstEditorThatStartsNeverInQuillmark)
 {
     if (RunInFreshProcess())
         return;
     TemporaryDesktop desktop;
     desktop.write("bin/rec", Recorder, true);
+    // Anything started as Quillmark would show in the record.
+    desktop.write("bin/quillmark", Recorder, true);
+    const QString record = desktop.path("record");
+    qputenv("QUILLMARK_RECORD", QFile::encodeName(record));
+    const QString file = desktop.path("de.po");
+    desktop.write("de.po", "msgid \"\"\nmsgstr \"\"\n");
+    const QString own = QStringLiteral(QUILLMARK_APP_ID ".desktop");
+    desktop.app(own, "Exec=quillmark %f\nMimeType=text/x-gettext-translation;\n");
+    desktop.app("own-copy.desktop",
+                "Exec=env QT_SCALE_FACTOR=2 " + QFile::encodeName(desktop.path("bin/quillmark"))
+                    + " -f %f\nMimeType=text/x-gettext-translation;\n");
     desktop.app("po.desktop", "Exec=rec %f\nMimeType=text/x-gettext-translation;\n");
     desktop.app("missing.desktop", "Exec=not-installed %f\nMimeType=text/x-gettext-translation;\n");
     desktop.app("text.desktop", "Exec=rec %f\nMimeType=text/plain;\n");
     desktop.app("terminal.desktop", "Exec=rec %f\nTerminal=true\nMimeType=text/plain;\n");
-    // What the entries' MimeType= lines say, as the desktop keeps it for GIO.
+    // What the entries' MimeType= lines say, as the desktop keeps it for GIO; the last two types are the tests' own.
     desktop.write("data/applications/mimeinfo.cache",
-                  "[MIME Cache]\ntext/x-gettext-translation=missing.desktop;po.desktop;\n"
-                  "text/plain=terminal.desktop;text.desktop;\n");
+                  "[MIME Cache]\ntext/x-gettext-translation=" + own.toUtf8()
+                      + ";own-copy.desktop;missing.desktop;po.desktop;\n"
+                        "text/plain=terminal.desktop;text.desktop;\n"
+                        "application/x-quillmark-own="
+                      + own.toUtf8()
+                      + ";own-copy.desktop;\n"
+                        "application/x-quillmark-terminal=terminal.desktop;\n");
+    // Quillmark made the default for PO files, as the desktop does for the one program that declares them.
     desktop.write("config/mimeapps.list",
-                  "[Default Applications]\ntext/x-gettext-translation=missing.desktop;\n"
-                  "text/plain=terminal.desktop\n");
+                  "[Default Applications]\ntext/x-gettext-translation=" + own.toUtf8()
+                      + ";missing.desktop;\n"
+                        "text/plain=terminal.desktop\napplication/x-quillmark-own="
+                      + own.toUtf8() + "\n");
 
+    const QString po = QStringLiteral("text/x-gettext-translation");
+    const QString text = QStringLiteral("text/plain");
+    const QString none = QStringLiteral("application/x-quillmark-none");
+    const QString ownOnly = QStringLiteral("application/x-quillmark-own");
+    const QString terminalOnly = QStringLiteral("application/x-quillmark-terminal");
+    const QString noApp = QStringLiteral("No program on this desktop opens it, other than Quillmark itself.\n");
+    const QString noTerminal = QStringLiteral("Unable to find terminal required for application");
     const struct
     {
         QStringList types;
         QStringList ids;
+        /// $VISUAL and $EDITOR, unset when null, and the stand-in terminal program on PATH, none when empty.
+        const char* visual;
+        const char* editor;
+        QString terminal;
+        /// What opening the file starts, its program by name; when nothing starts, the message after its first line.
+        QStringList started;
+        QString error;
     } cases[] = {
-        {{"text/x-gettext-translation", "text/plain"}, {"po.desktop"}},
-        {{"application/x-quillmark-none", "text/plain"}, {"terminal.desktop", "text.desktop"}},
-        {{"application/x-quillmark-none"}, {}},
+        // Quillmark, the default, and an entry that runs it are passed over.
+        {{po, text}, {"po.desktop", "terminal.desktop", "text.desktop"}, nullptr, "rec -w", {}, {"rec", file}, {}},
+        // An entry that needs a terminal fails to start without one, and the next one opens the file.
+        {{none, text}, {"terminal.desktop", "text.desktop"}, nullptr, nullptr, {}, {"rec", file}, {}},
+        {{ownOnly}, {}, nullptr, "rec -w", "x-terminal-emulator", {"x-terminal-emulator", "-e", "rec", "-w", file}, {}},
+        {{ownOnly}, {}, "rec -v", "rec -w", "gnome-terminal", {"gnome-terminal", "--", "rec", "-v", file}, {}},
+        {{none}, {}, nullptr, nullptr, {}, {}, noApp + "Neither VISUAL nor EDITOR names an editor."},
+        {{none}, {}, " ", "'rec -w", {}, {}, noApp + "EDITOR \"'rec -w\" in a terminal: its quotes do not pair up."},
+        {{terminalOnly},
+         {"terminal.desktop"},
+         nullptr,
+         "rec -w",
+         {},
+         {},
+         QStringLiteral("\"Recorder\": %1\nEDITOR \"rec -w\" in a terminal: %1").arg(noTerminal)},
     };
     for (const auto& c : cases) {
+        const std::string name = c.types.join(' ').toStdString();
         QStringList ids;
         for (const DesktopEntry& app : ApplicationsFor(c.types))
             ids.append(app.Id);
-        EXPECT_EQ(ids, c.ids) << c.types.join(' ').toStdString();
+        EXPECT_EQ(ids, c.ids) << name;
+
+        for (const auto& [variable, value] : {std::pair{"VISUAL", c.visual}, std::pair{"EDITOR", c.editor}}) {
+            if (value)
+                qputenv(variable, value);
+            else
+                qunsetenv(variable);
+        }
+        if (!c.terminal.isEmpty())
+            desktop.write(QStringLiteral("bin/") + c.terminal, Recorder, true);
+        QString error;
+        EXPECT_EQ(OpenInDesktopEditor(file, c.types, &error), c.error.isEmpty()) << name;
+        EXPECT_EQ(error,
+                  c.error.isEmpty() ? QString()
+                                    : QStringLiteral("Could not open \"%1\" in an editor.\n").arg(file) + c.error)
+            << name;
+        if (!c.started.isEmpty()) {
+            QStringList started = takeRecord(record);
+            if (!started.isEmpty())
+                started.first() = QFileInfo(started.first()).fileName();
+            EXPECT_EQ(started, c.started) << name;
+        }
+        if (!c.terminal.isEmpty())
+            QFile::remove(desktop.path(QStringLiteral("bin/") + c.terminal));
     }
+    // Nothing else was started, Quillmark least of all.
+    EXPECT_FALSE(QFile::exists(record));
+    qunsetenv("QUILLMARK_RECORD");
 }
 
 TEST(DesktopAppsTest, APoFileIsAKindOfText)

@@ -1138,6 +1138,11 @@ TEST_F(MainWindowTest, ALaunchThatFailsSaysWhichFileWhichProgramAndWhy)
         saved.append({name, qgetenv(name)});
         qputenv(name, QFile::encodeName(m_work.filePath(QStringLiteral("empty"))));
     }
+    // Nor a terminal's editor.
+    for (const char* name : {"VISUAL", "EDITOR"}) {
+        saved.append({name, qgetenv(name)});
+        qputenv(name, QByteArray());
+    }
     writeSettings(R"({"Editor": "no-such-editor-anywhere", "Default": 1})");
     TFrmMain& window = showWindow();
     EXPECT_EQ(window.FMenus->TBItem2->text(),
@@ -1158,9 +1163,10 @@ TEST_F(MainWindowTest, ALaunchThatFailsSaysWhichFileWhichProgramAndWhy)
               QStringLiteral("Could not open \"%1\" in the custom editor \"no-such-editor-anywhere\": it is not "
                              "installed (no program of that name is on the PATH).")
                   .arg(file));
-    EXPECT_EQ(
-        m_boxes.boxes().at(1).Text,
-        QStringLiteral("Could not open \"%1\": no program is associated with PO files on this desktop.").arg(file));
+    EXPECT_EQ(m_boxes.boxes().at(1).Text,
+              QStringLiteral("Could not open \"%1\" in an editor.\nNo program on this desktop opens it, other than "
+                             "Quillmark itself.\nNeither VISUAL nor EDITOR names an editor.")
+                  .arg(file));
     for (const auto& [name, value] : saved)
         qputenv(name, value);
 }

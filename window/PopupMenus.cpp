@@ -68,19 +68,7 @@ ELaunchFailed::ELaunchFailed(const QString& message)
 
 bool DesktopLauncher::openWithDesktop(const QString& path, QString* error)
 {
-    const QList<DesktopEntry> apps = ApplicationsFor(MimeTypesOfFile(path));
-    if (apps.isEmpty()) {
-        *error = QStringLiteral("Could not open \"%1\": no program is associated with PO files on this desktop.")
-                     .arg(path);
-        return false;
-    }
-    QString why;
-    if (!LaunchApplication(apps.first(), path, &why)) {
-        *error = QStringLiteral("Could not open \"%1\" in \"%2\", the program associated with PO files: %3")
-                     .arg(path, apps.first().Name, why);
-        return false;
-    }
-    return true;
+    return OpenInDesktopEditor(path, MimeTypesOfFile(path), error);
 }
 
 bool DesktopLauncher::startProgram(const QString& program, const QString& argument, const QString& workingFolder,

@@ -31,7 +31,7 @@ class EditorLauncher
 {
 public:
     virtual ~EditorLauncher() = default;
-    /// Opens path in the program the desktop associates with it.
+    /// Opens path in the program the desktop associates with it, never in Quillmark itself.
     virtual bool openWithDesktop(const QString& path, QString* error) = 0;
     /// Starts the custom editor program, detached, on the file argument, in workingFolder.
     virtual bool startProgram(const QString& program, const QString& argument, const QString& workingFolder,
@@ -39,8 +39,8 @@ public:
         = 0;
 };
 
-/// The desktop's launches, both outliving the window: the associated program as GIO starts it, the custom editor
-/// as StartEditor does (a program, or the command of the desktop entry it names).
+/// The desktop's launches, both outliving the window: the associated program as OpenInDesktopEditor finds and starts
+/// it, the custom editor as StartEditor does (a program, or the command of the desktop entry it names).
 class DesktopLauncher : public EditorLauncher
 {
 public:

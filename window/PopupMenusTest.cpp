@@ -298,9 +298,12 @@ TEST_F(PopupMenusTest, ALaunchThatCannotStartSaysWhichFileWhichProgramAndWhy)
               QStringLiteral("Could not open \"%1\" in the custom editor: no custom editor is set in the "
                              "preferences.")
                   .arg(file));
-    EXPECT_EQ(
-        failure([&] { menus->Openinexternaledito1Click(); }),
-        QStringLiteral("Could not open \"%1\": no program is associated with PO files on this desktop.").arg(file));
+    ScopedEnv visual("VISUAL", {});
+    ScopedEnv editor("EDITOR", {});
+    EXPECT_EQ(failure([&] { menus->Openinexternaledito1Click(); }),
+              QStringLiteral("Could not open \"%1\" in an editor.\nNo program on this desktop opens it, other than "
+                             "Quillmark itself.\nNeither VISUAL nor EDITOR names an editor.")
+                  .arg(file));
 }
 
 TEST_F(PopupMenusTest, CustomEditorItemNamesAProgramAndShowsItsIcon)
