@@ -1,9 +1,12 @@
 #include "window/Main.h"
 #include "resources/Images.h"
+#include "runner/LocalPath.h"
 #include "runner/TerminationSignals.h"
 #include "window/ApplicationErrors.h"
 
 #include <QApplication>
+#include <QByteArray>
+#include <QStringList>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,15 +15,22 @@
 
 namespace {
 
-constexpr char Usage[] = "Usage: quillmark [-f FILE]\n"
+constexpr char Usage[] = "Usage: quillmark [FOLDER | FILE]\n"
+                         "       quillmark -f [FILE]\n"
                          "       quillmark --help | --version\n"
                          "\n"
                          "Lists the *.po files of a folder and shows how far each translation has come, as msgfmt\n"
                          "checks it; files of the shown folder are checked again when they change.\n"
                          "\n"
-                         "  -f FILE    open the \"Single file output\" page and check FILE\n"
+                         "  FOLDER     open the \"Catalog listing\" page and read FOLDER\n"
+                         "  FILE       open the \"Single file output\" page and check FILE\n"
+                         "  -f FILE    the same for FILE exactly as written\n"
                          "  --help     show this text\n"
                          "  --version  show the version\n"
+                         "\n"
+                         "Without an argument the catalog page shows the last folder and reads nothing until asked.\n"
+                         "A path that does not exist is named on the single-file page when it ends in .po, else in\n"
+                         "the catalog.\n"
                          "\n"
                          "Settings: $XDG_CONFIG_HOME/Velloran/Quillmark/settings.json (~/.config when unset).\n"
                          "msgfmt, from GNU gettext, must be on PATH.\n";
@@ -73,7 +83,11 @@ int main(int argc, char* argv[])
     // its start may wait in a message box about the settings.
     TerminationSignals termination(std::chrono::seconds(5));
     QObject::connect(&termination, &TerminationSignals::received, &app, &TApplication::endAsClose);
-    TFrmMain window(QCoreApplication::arguments());
+    // After the application took its own options out. File names are bytes: a name that is not UTF-8 keeps them.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(decodeLocalPath(QByteArray(argv[i])));
+    TFrmMain window(arguments);
     if (!app.endRequested())
         window.show();
     // Ended while the start's message box was up: the main loop would clear the request, so it is not started.

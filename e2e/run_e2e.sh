@@ -3,14 +3,15 @@
 # own, driven from outside as a person would, with xdotool: mouse clicks on the controls' places, key presses and
 # typing. Results are read from the screen (screenshots), the clipboard (text copied out of the window with
 # Ctrl+C) and the settings file.
-#   1. started with -f on a PO file with errors, the single-file memo shows msgfmt's lines, each once;
+#   1. started with a PO file with errors, the single-file memo shows msgfmt's lines, each once;
 #   2. a folder of PO files typed into the folder box and Enter pressed fills the list with the bar colours of
 #      translated and untranslated messages and the error bar;
 #   3. the preferences opened, the slider moved two steps with the keyboard and Continue clicked, then Close:
 #      the settings file holds the folder, its history and the new position;
 #   4. started again, the folder box shows the stored folder; the folder tree opened with "..", the next folder
 #      chosen with the keyboard and double-clicked reads that folder; Close saves it first in the history;
-#   5. started again at a 16-point interface font, Alt+R reads the folder: a screenshot at that font.
+#   5. started again at a 16-point interface font with a folder, named relative to the working folder and not in
+#      UTF-8, the list shows that folder's files: a screenshot at that font.
 # The window is centred on the screen and laid out at the design font, so the controls' places are the design's.
 # Usage: run_e2e.sh <quillmark> <e2e_check> <output folder> <corpus folder>
 set -uo pipefail
@@ -120,7 +121,7 @@ finish() {
 bars=('#9BD630' '#9BA38B' '#B31F0F')
 
 echo "--- first run: the single-file page"
-start -f "$work/single/de-missing-quote.po"
+start "$work/single/de-missing-quote.po"
 memo_text=""
 for _ in $(seq 50); do
     memo_text=$(copied_text "${memo[@]}")
@@ -181,13 +182,13 @@ echo "--- settings after the second run"
 "$check" settings "$settings" "LastDir=$treefolder" "Dir1=$treefolder" "Dir2=$folder" "Ratio:=5" ||
     fail "the folder read from the tree was not saved"
 
-echo "--- third run: a 16-point interface font"
+echo "--- third run: a 16-point interface font, a folder named on the command line"
 "$check" set "$settings" "FontSize:=16" || fail "cannot set the font size"
-start
-# Any place of the list gives the window the keyboard, whatever the font did to the layout.
-click 400 200
-xdotool key alt+r
-"$check" grab "$out/screenshot-16pt.png" 60 "${bars[0]}" "${bars[1]}" || fail "the list did not show at 16 points"
+# The first folder again, under a name that is not UTF-8 (Latin-1 "po é").
+ln -s "po folder" "$work/po "$'\xe9'
+cd "$work" || exit 1
+start "po "$'\xe9'
+"$check" grab "$out/screenshot-16pt.png" 60 "${bars[@]}" || fail "the folder did not show at 16 points"
 echo "E2E screenshot: $out/screenshot-16pt.png"
 kill "$app"
 wait "$app"

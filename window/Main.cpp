@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -40,6 +41,10 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -58,6 +63,19 @@ template <typename Widget> Widget* named(Widget* widget, const char* name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
+}
+
+/// path made absolute against the working folder and cleaned, its bytes kept; as it is when the working folder is
+/// gone.
+QString absoluteLocalPath(const QString& path)
+{
+    if (path.startsWith(QLatin1Char('/')))
+        return QDir::cleanPath(path);
+    std::error_code error;
+    const std::filesystem::path working = std::filesystem::current_path(error);
+    if (error)
+        return path;
+    return QDir::cleanPath(decodeLocalPath(QByteArray::fromStdString(working.native())) + QLatin1Char('/') + path);
 }
 
 } // namespace
@@ -424,7 +442,8 @@ void TFrmMain::FormCreate()
 void TFrmMain::FormShow()
 {
     Page->setCurrentIndex(0);
-    if (FArguments.size() > 1 && FArguments.at(1) == QLatin1String("-f")) {
+    const QString first = FArguments.value(1);
+    if (first == QLatin1String("-f")) {
         Page->setCurrentIndex(1);
         EdtFile->setText(FArguments.value(2));
         CheckSingleFile();
@@ -432,6 +451,23 @@ void TFrmMain::FormShow()
     ListHeader* header = List->listHeader();
     if (header->count() > 0)
         header->resizeSection(0, std::max(header->sectionMinimum(0), header->sectionSize(0) - FileColumnNarrowing));
+    // Another option is none of ours.
+    if (!first.isEmpty() && !first.startsWith(QLatin1Char('-')))
+        openCommandLinePath(absoluteLocalPath(first));
+}
+
+void TFrmMain::openCommandLinePath(const QString& path)
+{
+    struct stat status;
+    const bool exists = ::stat(encodeLocalPath(path).constData(), &status) == 0;
+    // What does not exist opens where it would have been looked for, which says that it is not there: a name with a
+    // PO file's suffix on the single-file page, anything else in the catalog.
+    if (exists ? S_ISDIR(status.st_mode) : !path.endsWith(QLatin1String(".po"), Qt::CaseInsensitive)) {
+        EdtDir->setEditText(path);
+        ReadFolder();
+    } else {
+        checkOnSingleFilePage(path);
+    }
 }
 
 void TFrmMain::FormDestroy()

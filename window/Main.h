@@ -52,7 +52,8 @@ public:
     /// The maker's web page, shown and opened by the link label.
     static constexpr char WebAddress[] = "https://github.com/velloran/quillmark";
 
-    /// arguments: the command line, the program's name first.
+    /// arguments: the command line, the program's name first; a path in it with its bytes as decodeLocalPath keeps
+    /// them.
     explicit TFrmMain(const QStringList& arguments = QCoreApplication::arguments(), QWidget* parent = nullptr);
     /// Runs FormDestroy.
     ~TFrmMain() override;
@@ -210,6 +211,8 @@ private:
     QWidget* messageParent();
     /// Shows the store's notice about a settings file it had to keep aside, once.
     void showRegistryNotice();
+    /// The catalog of the folder the command line names, read; or the single-file page with the file, checked.
+    void openCommandLinePath(const QString& path);
 
     QStringList FArguments;
     std::unique_ptr<TRegistry> FRegistry;

@@ -918,6 +918,53 @@ TEST_F(MainWindowTest, DashFWithoutAFileSaysSoAndOtherSwitchesAreNotRecognised)
     }
 }
 
+TEST_F(MainWindowTest, StartedWithAPathReadsTheFolderOrChecksTheFileItNames)
+{
+    const QString folder = m_work.filePath(QStringLiteral("po"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    writePoFile(folder + QStringLiteral("/de.po"), 3, 1, 0);
+    const QString missing = m_work.filePath(QStringLiteral("gone"));
+    const QString working = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(m_work.path()));
+    const struct
+    {
+        QString argument;
+        int page;
+        /// The folder box's or the file box's text.
+        QString path;
+        QStringList rows;
+        QString emptyText;
+    } cases[] = {
+        {folder + QLatin1Char('/'), 0, folder, {"de.po"}, {}},
+        // Relative to the working folder.
+        {QStringLiteral("./po/../po"), 0, folder, {"de.po"}, {}},
+        {QStringLiteral("po/de.po"), 1, folder + QStringLiteral("/de.po"), {}, {}},
+        {QStringLiteral("gone"), 0, missing, {}, QStringLiteral("No such folder: ") + missing},
+        {QStringLiteral("gone.PO"), 1, missing + QStringLiteral(".PO"), {}, {}},
+    };
+    for (const auto& c : cases) {
+        const std::string name = c.argument.toStdString();
+        TFrmMain& window = showWindow({QStringLiteral("quillmark"), c.argument});
+        EXPECT_EQ(window.Page->currentIndex(), c.page) << name;
+        EXPECT_EQ((c.page == 0 ? window.EdtDir->currentText() : window.EdtFile->text()), c.path) << name;
+        EXPECT_EQ(captions(window), c.rows) << name;
+        EXPECT_EQ(window.List->emptyText(), c.emptyText) << name;
+        if (c.page == 0 && !c.rows.isEmpty()) {
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] { return window.Engine().Rows().row(0).Texts[CatalogRow::TextStatus] == QStringLiteral("75%"); },
+                30000))
+                << name;
+        } else if (c.page == 1) {
+            // The page says so, in msgfmt's words, when there is no such file.
+            const QStringList expected = msgfmtOutput(c.path);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return window.Output->lines() == expected; }, 30000)) << name;
+        }
+        closeWindow();
+    }
+    QDir::setCurrent(working);
+    EXPECT_TRUE(m_boxes.boxes().isEmpty());
+}
+
 TEST_F(MainWindowTest, EnterInTheFileBoxChecksAndInsertsNothingAndADoubleClickChecksAgain)
 {
     const QString file
