@@ -1,5 +1,7 @@
 #include "shell/DesktopApps.h"
 
+#include "runner/LocalPath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -79,7 +82,8 @@ bool isQuillmark(const DesktopEntry& entry)
 /// Opens filePath in app as the desktop starts it. False with GIO's reason in error when it could not be started.
 bool launchFile(GAppInfo* app, const QString& filePath, QString* error)
 {
-    const GObjectPtr<GFile> file(g_file_new_for_path(QFile::encodeName(filePath).constData()));
+    // The file's own bytes, also where they are not UTF-8.
+    const GObjectPtr<GFile> file(g_file_new_for_path(encodeLocalPath(filePath).constData()));
     const GChars uri(g_file_get_uri(file.get()));
     GList uris{uri.get(), nullptr, nullptr};
     GError* failure = nullptr;
@@ -105,12 +109,21 @@ bool startInTerminal(const QStringList& command, const QString& filePath, QStrin
     // The system's choice among its terminals, where it keeps one; each runs what follows -e, with the words after
     // it as the program's arguments.
     if (const QString terminal = ResolveProgram(QStringLiteral("x-terminal-emulator")); !terminal.isEmpty()) {
-        QProcess process;
-        process.setProgram(terminal);
-        process.setArguments(QStringList{QStringLiteral("-e")} + command + QStringList{filePath});
-        if (process.startDetached())
+        QList<QByteArray> words{QFile::encodeName(terminal), "-e"};
+        for (const QString& word : command)
+            words.append(word.toUtf8());
+        words.append(encodeLocalPath(filePath));
+        std::vector<char*> argv;
+        for (QByteArray& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        GError* failure = nullptr;
+        // Without G_SPAWN_DO_NOT_REAP_CHILD GLib starts it through a child of its own that it reaps at once.
+        if (g_spawn_async(nullptr, argv.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, &failure))
             return true;
-        *error = QStringLiteral("x-terminal-emulator could not be started (%1).").arg(process.errorString());
+        *error
+            = QStringLiteral("x-terminal-emulator could not be started (%1).").arg(QString::fromUtf8(failure->message));
+        g_error_free(failure);
         return false;
     }
     // Elsewhere GIO looks for a terminal it knows. Its command line is an Exec= value, where % starts a field code.
