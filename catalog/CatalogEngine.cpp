@@ -4,6 +4,7 @@
 #include "catalog/MsgfmtCommand.h"
 #include "catalog/MsgfmtStats.h"
 #include "runner/JobLimits.h"
+#include "catalog/PoTree.h"
 #include "runner/LocalPath.h"
 #include "runner/UiHandover.h"
 
@@ -51,12 +52,6 @@ bool isFolder(const QString& path)
         && S_ISDIR(info.st_mode);
 }
 
-/// The name of the entry a watcher's path names, in the bytes the folder listing gives for it.
-QByteArray entryName(const QString& path)
-{
-    return encodeLocalPath(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
-}
-
 /// What keeps the shown folder's files from being listed and opened; empty when nothing does.
 QString folderProblem(const QString& folder)
 {
@@ -73,13 +68,6 @@ QString folderProblem(const QString& folder)
     if (::access(path.constData(), R_OK | X_OK) != 0)
         return QString::fromLocal8Bit(std::strerror(errno));
     return {};
-}
-
-bool hasPoSuffix(const char* name)
-{
-    const std::size_t length = std::char_traits<char>::length(name);
-    return length >= 3 && name[length - 3] == '.' && (name[length - 2] | 0x20) == 'p'
-        && (name[length - 1] | 0x20) == 'o';
 }
 
 } // namespace
@@ -210,7 +198,56 @@ void CatalogEngine::ReadFolder(const QString& text)
     m_folderShown = true;
 
     m_folderPath = QDir::cleanPath(QFileInfo(FFolder).absoluteFilePath());
-    startQueueOver(listPoFiles(FFolder));
+    const QList<QByteArray> names = listFolder();
+    m_filesBelow = -1;
+    if (names.isEmpty() && !Recursive) {
+        // An empty list says where the files are when they are below: a project keeps them in subfolders.
+        bool truncated = false;
+        const PoTree below = walkPoTree(FFolder, FilesBelowFolderLimit, &truncated);
+        m_filesBelow = static_cast<int>(below.Names.size());
+        m_filesBelowAtLeast = truncated;
+    }
+    startQueueOver(names);
+}
+
+int CatalogEngine::FilesBelow(bool* atLeast) const
+{
+    if (atLeast)
+        *atLeast = m_filesBelowAtLeast;
+    return m_filesBelow;
+}
+
+QList<QByteArray> CatalogEngine::listFolder()
+{
+    m_folderErrors.clear();
+    m_ignored.clear();
+    if (!Recursive)
+        return listPoFiles(FFolder);
+    PoTree tree = walkPoTree(FFolder);
+    m_ignored = std::move(tree.Ignored);
+    m_folderErrors = std::move(tree.Unreadable);
+    QList<QByteArray> names = std::move(tree.Names);
+    for (auto it = m_folderErrors.cbegin(); it != m_folderErrors.cend(); ++it)
+        names.append(it.key());
+    return names;
+}
+
+bool CatalogEngine::SkipsFolder(const QString& Path) const
+{
+    const QByteArray relative = relativeName(Path);
+    return !relative.isEmpty() && isSkippedPath(relative + '/', m_ignored);
+}
+
+QByteArray CatalogEngine::relativeName(const QString& Path) const
+{
+    if (Path.size() <= m_folderPath.size() || !Path.startsWith(m_folderPath))
+        return {};
+    // The root folder "/" is the one path that ends in a slash.
+    if (m_folderPath.endsWith(QLatin1Char('/')))
+        return encodeLocalPath(Path.mid(m_folderPath.size()));
+    if (Path.at(m_folderPath.size()) != QLatin1Char('/'))
+        return {};
+    return encodeLocalPath(Path.mid(m_folderPath.size() + 1));
 }
 
 void CatalogEngine::startQueueOver(const QList<QByteArray>& names)
@@ -273,6 +310,11 @@ void CatalogEngine::startCheck(CheckSlot& slot, int row)
     slot.Running = true;
     slot.Run = ++m_runCount;
     emit checkStarted(row);
+    if (const auto folderError = m_folderErrors.constFind(m_rows.row(row).Name); folderError != m_folderErrors.cend()) {
+        const QString status = *folderError;
+        finishCheck(slot, [&](CatalogRow& r) { SetErrorRow(r, status); });
+        return;
+    }
     const QString reason = UncheckableReason(encodeLocalPath(FFolder) + m_rows.row(row).Name);
     if (!reason.isEmpty()) {
         finishCheck(slot, [&](CatalogRow& r) { SetErrorRow(r, reason); });
@@ -337,7 +379,9 @@ QString CatalogEngine::commandLineOf(int row) const
 
 void CatalogEngine::NotifyItemUpdated(const QString& Path)
 {
-    const QByteArray name = entryName(Path);
+    const QByteArray name = relativeName(Path);
+    if (name.isEmpty())
+        return;
     const int row = m_rows.findName(name);
     if (row < 0) {
         // The file came between the watcher's listing and ours, and went and came back before we heard of it.
@@ -353,8 +397,8 @@ void CatalogEngine::NotifyItemCreated(const QString& Path)
         rereadFolder();
         return;
     }
-    const QByteArray name = entryName(Path);
-    if (!m_folderShown || !hasPoSuffix(name.constData()))
+    const QByteArray name = relativeName(Path);
+    if (!m_folderShown || name.isEmpty() || !hasPoSuffix(name) || isSkippedPath(name, m_ignored))
         return;
     if (const int row = m_rows.findName(name); row >= 0) {
         recheckRow(row);
@@ -390,10 +434,22 @@ void CatalogEngine::NotifyItemDeleted(const QString& Path)
         markFolderLost(QStringLiteral("Folder not found"));
         return;
     }
-    const QByteArray name = entryName(Path);
-    const int row = m_rows.findName(name);
-    if (row < 0)
+    const QByteArray name = relativeName(Path);
+    if (name.isEmpty())
         return;
+    // A folder that went takes the rows of everything below it along.
+    const QByteArray below = name + '/';
+    for (int row = m_rows.count() - 1; row >= 0; --row) {
+        const QByteArray& rowName = m_rows.row(row).Name;
+        if (rowName == name || (Recursive && rowName.startsWith(below))) {
+            m_folderErrors.remove(rowName);
+            removeRowAt(row);
+        }
+    }
+}
+
+void CatalogEngine::removeRowAt(int row)
+{
     if (m_queueRunning && row < m_queueNext)
         setQueueNext(m_queueNext - 1);
     for (const auto& slot : m_slots) {
@@ -420,6 +476,19 @@ void CatalogEngine::NotifyItemRenamed(const QString& OldPath, const QString& New
 {
     NotifyItemDeleted(OldPath);
     NotifyItemCreated(NewPath);
+    // The watcher moves what it knew below a renamed folder and reports none of it: the rows come from here.
+    const QByteArray name = relativeName(NewPath);
+    if (Recursive && m_folderShown && !name.isEmpty() && isFolder(FFolder + decodeLocalPath(name)))
+        addRowsBelow(name + '/');
+}
+
+void CatalogEngine::addRowsBelow(const QByteArray& folder)
+{
+    if (isSkippedPath(folder, m_ignored))
+        return;
+    const QString base = m_folderPath.endsWith(QLatin1Char('/')) ? m_folderPath : m_folderPath + QLatin1Char('/');
+    for (const QByteArray& name : walkPoTree(FFolder + decodeLocalPath(folder)).Names)
+        NotifyItemCreated(base + decodeLocalPath(folder + name));
 }
 
 bool CatalogEngine::isShownFolder(const QString& Path) const
@@ -441,7 +510,7 @@ void CatalogEngine::rereadFolder()
         return;
     }
     StopChecks();
-    startQueueOver(listPoFiles(FFolder));
+    startQueueOver(listFolder());
 }
 
 void CatalogEngine::markFolderLost(const QString& status)
@@ -675,7 +744,7 @@ QList<QByteArray> CatalogEngine::listPoFiles(const QString& folder)
     if (!dir)
         return names;
     while (const dirent* entry = ::readdir(dir.get())) {
-        if (hasPoSuffix(entry->d_name))
+        if (hasPoSuffix(QByteArrayView(entry->d_name)))
             names.append(QByteArray(entry->d_name));
     }
     return names;

@@ -6,6 +6,8 @@
 #include "runner/Processors.h"
 
 #include <QByteArray>
+#include <QHash>
+#include <QSet>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -66,6 +68,9 @@ public:
     /// The yellow threshold that evaluations use.
     qint32 FYellowNum = 1;
     qint32 FYellowDen = 2;
+    /// Reads list the PO files at any depth below the folder, each named by its path relative to it, and the
+    /// watch follows the whole tree; see walkPoTree for what is not walked. Taken by each read.
+    bool Recursive = false;
     /// The folder history, newest first, at most HistoryLimit texts exactly as they were read.
     QStringList History;
 
@@ -95,6 +100,12 @@ public:
     void ReadFolder(const QString& text);
     /// The last read found its folder: the rows are that folder's.
     bool FolderShown() const { return m_folderShown; }
+    /// After a read without Recursive that found no PO file in the folder: how many there are below it, -1
+    /// when that was not looked at. A large tree is looked at only so far: then *atLeast is set.
+    int FilesBelow(bool* atLeast = nullptr) const;
+    /// The watch need not look into the folder at path (absolute, cleaned): it lies inside the shown folder
+    /// and is hidden or ignored by git, so that no row can come from it.
+    bool SkipsFolder(const QString& Path) const;
     /// Starts the queue's checks of the next rows, one on each runner that is free.
     void CheckCurrentRow();
     /// Stops every running check, leaving the rows as they are; the engine is then idle.
@@ -130,6 +141,8 @@ public:
     /// The names in folder (ending in "/") that end in ".po" in any letter case, hidden entries and
     /// folders included, in the order the listing gives them. Empty when it cannot be read.
     static QList<QByteArray> listPoFiles(const QString& folder);
+    /// How many folders a look below a folder without PO files goes through at most.
+    static constexpr int FilesBelowFolderLimit = 20000;
 
 signals:
     void progressVisibleChanged(bool visible);
@@ -200,6 +213,16 @@ private:
     void rereadFolder();
     /// Makes the rows those of the folder's listing and starts the queue at row 0.
     void startQueueOver(const QList<QByteArray>& names);
+    /// The rows' names of the shown folder's listing, at any depth when Recursive; keeps what else the walk
+    /// found.
+    QList<QByteArray> listFolder();
+    /// The watcher's path as the name of a row: relative to the shown folder, in bytes; empty when the path
+    /// is not below it.
+    QByteArray relativeName(const QString& Path) const;
+    /// Adds rows for the PO files below the folder (relative, ending in "/") that have none, and checks them.
+    void addRowsBelow(const QByteArray& folder);
+    /// Removes the row at index, keeping the queue and the running checks on their rows.
+    void removeRowAt(int row);
     /// The runner's command line for the row's file.
     QString commandLineOf(int row) const;
     /// Starts msgfmt on the row's file, or ends the check at once with an error row when the entry is not
@@ -233,6 +256,12 @@ private:
     QString m_folderPath;
     /// Names of rows whose files changed while they could not be checked, in the order they were reported.
     QList<QByteArray> m_heldRechecks;
+    /// The rows of folders that could not be listed, by name (ending in "/"), with the reason.
+    QHash<QByteArray, QString> m_folderErrors;
+    /// What git ignores in the shown folder, as walkPoTree found it.
+    QSet<QByteArray> m_ignored;
+    int m_filesBelow = -1;
+    bool m_filesBelowAtLeast = false;
     /// The last number given to a check.
     quint64 m_runCount = 0;
     bool m_jobsLoweredTold = false;

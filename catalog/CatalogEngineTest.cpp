@@ -1,6 +1,8 @@
 #include "catalog/CatalogEngine.h"
 
 #include "catalog/CatalogTestSupport.h"
+#include "catalog/CatalogTotals.h"
+#include "catalog/PoLayouts.h"
 #include "catalog/MsgfmtStats.h"
 #include "catalog/TestPrinters.h"
 #include "runner/LocalPath.h"
@@ -936,6 +938,70 @@ TEST_F(CatalogEngineTest, StressReadsAndChangesAtRandomMoments)
         EXPECT_FALSE(stressed->ProgressVisible());
         EXPECT_EQ(childProcesses(), 0);
     }
+}
+
+} // namespace
+
+namespace {
+
+class CatalogLayoutTest : public CatalogEngineTest, public ::testing::WithParamInterface<PoLayout>
+{ };
+
+TEST_P(CatalogLayoutTest, ListsEveryPoFileBelowInRowOrderWithTotals)
+{
+    if (!QFileInfo::exists(QStringLiteral(QUILLMARK_CORPUS)))
+        GTEST_SKIP() << "no corpus";
+    const QString root = folder(QStringLiteral("project"));
+    buildPoLayout(GetParam(), QStringLiteral(QUILLMARK_CORPUS), root);
+    engine.Recursive = true;
+    readAndWait(root);
+    EXPECT_EQ(captions(), GetParam().Rows);
+    EXPECT_EQ(catalogTotals(engine.Rows().rows()).Text(), GetParam().Totals);
+    QStringList groups;
+    for (const CatalogGroupTotals& group : catalogGroupTotals(engine.Rows().rows()))
+        groups.append(group.Group + QStringLiteral(": ") + group.Totals.Text());
+    EXPECT_EQ(groups, GetParam().Groups);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, CatalogLayoutTest, ::testing::ValuesIn(poLayouts()),
+                         [](const ::testing::TestParamInfo<PoLayout>& info) { return std::string(info.param.Name); });
+
+TEST_F(CatalogEngineTest, WithoutSubfoldersAnEmptyFolderCountsTheFilesBelowIt)
+{
+    const QString root = folder(QStringLiteral("project"));
+    QDir().mkpath(root + "/locale/de/LC_MESSAGES");
+    writePoFile(root + "/locale/de/LC_MESSAGES/django.po", 1, 0, 0);
+    writePoFile(root + "/locale/de/LC_MESSAGES/djangojs.po", 1, 0, 0);
+    readAndWait(root);
+    EXPECT_EQ(engine.Rows().count(), 0);
+    EXPECT_EQ(engine.FilesBelow(), 2);
+}
+
+TEST_F(CatalogEngineTest, RowsFollowFoldersThatGoOrAreRenamedBelow)
+{
+    const QString root = folder(QStringLiteral("project"));
+    QDir().mkpath(root + "/locale/de/LC_MESSAGES");
+    QDir().mkpath(root + "/locale/fr/LC_MESSAGES");
+    writePoFile(root + "/locale/de/LC_MESSAGES/django.po", 1, 0, 0);
+    writePoFile(root + "/locale/fr/LC_MESSAGES/django.po", 1, 0, 1);
+    engine.Recursive = true;
+    readAndWait(root);
+
+    ASSERT_TRUE(QDir().rename(root + "/locale/fr", root + "/locale/pt_BR"));
+    engine.NotifyItemRenamed(root + "/locale/fr", root + "/locale/pt_BR");
+    waitIdle();
+    EXPECT_EQ(captions(), QStringList({"locale/de/LC_MESSAGES/django.po", "locale/pt_BR/LC_MESSAGES/django.po"}));
+    EXPECT_EQ(engine.Rows().row(1).Texts[CatalogRow::TextStatus], "50%");
+
+    ASSERT_TRUE(QDir(root + "/locale/de").removeRecursively());
+    engine.NotifyItemDeleted(root + "/locale/de");
+    EXPECT_EQ(captions(), QStringList({"locale/pt_BR/LC_MESSAGES/django.po"}));
+
+    // What the watch reports inside hidden folders has no row.
+    QDir().mkpath(root + "/.tox");
+    writePoFile(root + "/.tox/de.po", 1, 0, 0);
+    engine.NotifyItemCreated(root + "/.tox/de.po");
+    EXPECT_EQ(engine.Rows().count(), 1);
 }
 
 } // namespace

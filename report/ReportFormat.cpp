@@ -410,23 +410,130 @@ QByteArray junitDocument(const QList<CatalogRow>& rows, const QString& folder,
         + "  </testsuite>\n</testsuites>\n";
 }
 
+QByteArray totalsLines(ReportFormat format, const QList<CatalogRow>& rows, bool groups)
+{
+    QList<CatalogGroupTotals> lines;
+    if (groups)
+        lines = catalogGroupTotals(rows);
+    lines.append({QString(), catalogTotals(rows)});
+    QByteArray text;
+    for (const CatalogGroupTotals& line : std::as_const(lines)) {
+        const CatalogTotals& totals = line.Totals;
+        if (format == ReportFormat::Tsv) {
+            CatalogRow row;
+            row.Caption = line.Group.isEmpty() ? QStringLiteral("TOTAL") : QStringLiteral("TOTAL ") + line.Group;
+            // The line's head: what precedes the counts in the table's line.
+            const QString said = totals.Text();
+            row.Texts[CatalogRow::TextStatus] = said.left(said.indexOf(QLatin1String(": ")));
+            row.Texts[CatalogRow::TextTotal] = QString::number(totals.Messages());
+            row.Texts[CatalogRow::TextTranslated] = QString::number(totals.Translated);
+            row.Texts[CatalogRow::TextFuzzy] = QString::number(totals.Fuzzy);
+            row.Texts[CatalogRow::TextUntranslated] = QString::number(totals.Untranslated);
+            text += tsvRow(row);
+        } else {
+            text += (printable(line.Group.isEmpty() ? QStringLiteral("Total") : line.Group) + QStringLiteral(": ")
+                     + totals.Text() + QLatin1Char('\n'))
+                        .toUtf8();
+        }
+    }
+    return text;
+}
+
+QByteArray jsonTotals(const CatalogTotals& totals)
+{
+    const QString share = totals.TranslatedShare();
+    return QStringLiteral("{\"files\": %1, \"errors\": %2, \"unchecked\": %3, \"translated\": %4, \"fuzzy\": %5, "
+                          "\"untranslated\": %6, \"percent\": %7}")
+        .arg(totals.Files)
+        .arg(totals.Errors)
+        .arg(totals.Unchecked)
+        .arg(totals.Translated)
+        .arg(totals.Fuzzy)
+        .arg(totals.Untranslated)
+        .arg(share.isEmpty() ? QStringLiteral("null") : share.chopped(1))
+        .toUtf8();
+}
+
+namespace {
+
+QByteArray jsonWithTotals(const QList<CatalogRow>& rows, bool groups)
+{
+    QByteArray document = QByteArrayLiteral("{\"files\": ");
+    // The rows' array as without totals, indented one level further.
+    QByteArray array = jsonDocument(rows);
+    array.chop(1);
+    document += array.replace("\n  {", "\n    {").replace("\n]", "\n  ]");
+    if (groups) {
+        document += ",\n  \"groups\": [";
+        const QList<CatalogGroupTotals> found = catalogGroupTotals(rows);
+        for (qsizetype i = 0; i < found.size(); ++i)
+            document += (i > 0 ? ",\n    " : "\n    ") + ("{\"group\": " + jsonString(found.at(i).Group).toUtf8())
+                + ", \"totals\": " + jsonTotals(found.at(i).Totals) + "}";
+        document += found.isEmpty() ? "]" : "\n  ]";
+    }
+    document += ",\n  \"totals\": " + jsonTotals(catalogTotals(rows)) + "\n}\n";
+    return document;
+}
+
+QByteArray junitProperties(const QList<CatalogRow>& rows, bool groups)
+{
+    QList<CatalogGroupTotals> lines;
+    if (groups)
+        lines = catalogGroupTotals(rows);
+    lines.append({QString(), catalogTotals(rows)});
+    QByteArray properties = "    <properties>\n";
+    for (const CatalogGroupTotals& line : std::as_const(lines)) {
+        const QString prefix = line.Group.isEmpty() ? QStringLiteral("total.") : QStringLiteral("group ") + line.Group + u'.';
+        const CatalogTotals& totals = line.Totals;
+        const std::pair<const char*, QString> values[] = {
+            {"files", QString::number(totals.Files)},
+            {"errors", QString::number(totals.Errors)},
+            {"translated", QString::number(totals.Translated)},
+            {"fuzzy", QString::number(totals.Fuzzy)},
+            {"untranslated", QString::number(totals.Untranslated)},
+            {"percent", totals.TranslatedShare().chopped(totals.TranslatedShare().isEmpty() ? 0 : 1)},
+        };
+        for (const auto& [name, value] : values)
+            properties += "      <property name=\"" + xmlText(prefix + QLatin1String(name)) + "\" value=\""
+                + xmlText(value) + "\" />\n";
+    }
+    return properties + "    </properties>\n";
+}
+
+} // namespace
+
 QByteArray reportText(const ReportOptions& options, const QList<CatalogRow>& rows, const JUnitPass& pass)
 {
+    const bool totals = options.Recursive || options.Totals;
     switch (options.Format) {
     case ReportFormat::Tsv: {
         QByteArray text = tsvHeader();
         for (const CatalogRow& row : rows)
             text += tsvRow(row);
+        if (options.Totals)
+            text += totalsLines(ReportFormat::Tsv, rows, options.Recursive);
         return text;
     }
     case ReportFormat::Json:
-        return jsonDocument(rows);
-    case ReportFormat::JUnit:
-        return junitDocument(rows, options.Folder, options.FailUnder, pass);
+        return totals ? jsonWithTotals(rows, options.Recursive) : jsonDocument(rows);
+    case ReportFormat::JUnit: {
+        QByteArray document = junitDocument(rows, options.Folder, options.FailUnder, pass);
+        if (totals) {
+            // The properties open the suite, before its test cases.
+            const qsizetype suite = document.indexOf("<testsuite ");
+            const qsizetype end = suite < 0 ? -1 : document.indexOf('\n', suite);
+            if (end >= 0)
+                document.insert(end + 1, junitProperties(rows, options.Recursive));
+        }
+        return document;
+    }
     case ReportFormat::Table:
         break;
     }
-    return ReportTable(rows).text(rows);
+    QByteArray text = ReportTable(rows).text(rows);
+    if (totals)
+        text += totalsLines(ReportFormat::Table, rows, options.Recursive);
+    return text;
 }
 
 QString watchTimestamp(const QDateTime& time)

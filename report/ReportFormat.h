@@ -2,6 +2,7 @@
 #define QUILLMARK_REPORT_REPORTFORMAT_H
 
 #include "catalog/CatalogRow.h"
+#include "catalog/CatalogTotals.h"
 #include "catalog/RowGraph.h"
 #include "report/ReportOptions.h"
 
@@ -89,7 +90,17 @@ struct JUnitPass
 QByteArray junitDocument(const QList<CatalogRow>& rows, const QString& folder,
                          const std::optional<ExactPercent>& failUnder, const JUnitPass& pass = JUnitPass());
 
-/// The whole output of a first pass in the format the options ask for.
+/// The totals of the rows as lines: with Recursive, one line per group of files first, then the line of all.
+/// Table: "po/: 5 files: ..." and "Total: 12 files: ..."; tsv: a row of the usual columns whose file is
+/// "TOTAL" (or "TOTAL po/"), whose status is the files and errors, and whose counts are the sums.
+QByteArray totalsLines(ReportFormat format, const QList<CatalogRow>& rows, bool groups);
+/// The totals as a JSON object: files, errors, unchecked, translated, fuzzy, untranslated, and the translated
+/// share in percent ("percent", null without messages).
+QByteArray jsonTotals(const CatalogTotals& totals);
+
+/// The whole output of a first pass in the format the options ask for. With Recursive or Totals the totals
+/// follow: lines under the table (and tsv, with Totals); in json an object {"files": [rows], "totals": {...}}
+/// with "groups" when Recursive; in junit properties of the test suite.
 QByteArray reportText(const ReportOptions& options, const QList<CatalogRow>& rows, const JUnitPass& pass = JUnitPass());
 
 /// A local time as ISO 8601 to the second, without offset: 2024-03-09T14:05:07.

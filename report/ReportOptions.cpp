@@ -143,11 +143,20 @@ bool parseReportOptions(const QStringList& arguments, ReportOptions& options, QS
             options.AllowEmpty = true;
             continue;
         }
+        if (argument == QLatin1String("--recursive") || argument == QLatin1String("-r")) {
+            options.Recursive = true;
+            continue;
+        }
+        if (argument == QLatin1String("--totals")) {
+            options.Totals = true;
+            continue;
+        }
 
         const qsizetype equals = argument.indexOf(QLatin1Char('='));
         const QString name = equals < 0 ? argument : argument.left(equals);
         if (name == QLatin1String("--watch") || name == QLatin1String("--allow-empty")
-            || name == QLatin1String("--help") || name == QLatin1String("--version")) {
+            || name == QLatin1String("--help") || name == QLatin1String("--version")
+            || name == QLatin1String("--recursive") || name == QLatin1String("--totals")) {
             error = QStringLiteral("option '%1' takes no value").arg(shownArgument(name));
             return false;
         }
@@ -220,7 +229,7 @@ QString reportUsage()
 {
     return QStringLiteral(
         "Usage: quillmark-report [--ratio POS] [--format table|tsv|json|junit] [--fail-under PERCENT]\n"
-        "                        [--timeout SECONDS] [--jobs N] [--allow-empty] [--watch] FOLDER\n"
+        "                        [--timeout SECONDS] [--jobs N] [--allow-empty] [--watch] [-r] [--totals] FOLDER\n"
         "\n"
         "Checks every *.po file in FOLDER with msgfmt as the Quillmark window does, and prints one row per\n"
         "file in the window's order.\n"
@@ -242,6 +251,10 @@ QString reportUsage()
         "  --watch               after the first pass, print a row each time a file changes or comes into\n"
         "                        FOLDER and has been checked, and a line when one is removed, until SIGINT\n"
         "                        or SIGTERM (exit status 0)\n"
+        "  -r, --recursive       also every PO file below FOLDER, at any depth (not in hidden folders nor in\n"
+        "                        what git ignores), named by its path in FOLDER; totals under the rows, per\n"
+        "                        folder or domain too\n"
+        "  --totals              the totals line also without --recursive, and in tsv\n"
         "  -h, --help            show this text\n"
         "  --version             show the version\n"
         "\n"

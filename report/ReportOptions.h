@@ -40,6 +40,11 @@ struct ReportOptions
     bool Watch = false;
     /// A folder with no PO file passes instead of failing.
     bool AllowEmpty = false;
+    /// Every PO file below the folder, at any depth, named by its path relative to it; totals follow the
+    /// rows, per group of files too.
+    bool Recursive = false;
+    /// The totals under the rows also without Recursive, and in tsv, where they are otherwise left out.
+    bool Totals = false;
     /// Seconds a file's check may take, 1 to MaxTimeoutSeconds.
     int TimeoutSeconds = 60;
     /// Checks that run at once, 1 to MaxJobs; without --jobs, one per processor available.

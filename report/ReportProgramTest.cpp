@@ -18,6 +18,8 @@
 #include <QThread>
 #include <QXmlStreamReader>
 
+#include "catalog/PoLayouts.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -356,6 +358,56 @@ TEST(ReportProgramTest, ExitStatusSaysWhetherEveryFilePassed)
     EXPECT_EQ(folder.exitCode, 1);
     EXPECT_EQ(folder.err, QByteArray("quillmark-report: 1 file with errors\n")) << folder.err.constData();
     EXPECT_EQ(runReport({QStringLiteral("--fail-under=0"), empty.path()}).exitCode, 1);
+}
+
+TEST(ReportProgramTest, RecursiveListsEveryLayoutByRelativePathWithTotals)
+{
+    SKIP_WITHOUT_CORPUS();
+    const QRegularExpression counts(QStringLiteral("(\\d+) translated, (\\d+) fuzzy, (\\d+) untranslated"));
+    for (const PoLayout& layout : poLayouts()) {
+        SCOPED_TRACE(layout.Name);
+        QTemporaryDir dir;
+        buildPoLayout(layout, Corpus, dir.path());
+        const QRegularExpressionMatch total = counts.match(layout.Totals);
+        ASSERT_TRUE(total.hasMatch());
+
+        const Result tsv = runReport({QStringLiteral("-r"), QStringLiteral("--totals"), QStringLiteral("--format=tsv"), dir.path()});
+        QList<QByteArray> lines = tsv.out.split('\n');
+        ASSERT_EQ(lines.size(), layout.Rows.size() + layout.Groups.size() + 3) << tsv.out.constData();
+        QStringList files;
+        for (qsizetype i = 1; i <= layout.Rows.size(); ++i)
+            files.append(QString::fromUtf8(lines.at(i).split('\t').first()));
+        EXPECT_EQ(files, layout.Rows);
+        const QList<QByteArray> last = lines.at(lines.size() - 2).split('\t');
+        EXPECT_EQ(last.mid(0, 1) + last.mid(3, 3),
+                  QList<QByteArray>({"TOTAL", total.captured(1).toUtf8(), total.captured(2).toUtf8(), total.captured(3).toUtf8()}));
+
+        const Result json = runReport({QStringLiteral("--recursive"), QStringLiteral("--format=json"), dir.path()});
+        const QJsonObject document = QJsonDocument::fromJson(json.out).object();
+        files.clear();
+        for (const QJsonValue& row : document.value(QStringLiteral("files")).toArray())
+            files.append(row.toObject().value(QStringLiteral("file")).toString());
+        EXPECT_EQ(files, layout.Rows);
+        const QJsonObject totals = document.value(QStringLiteral("totals")).toObject();
+        EXPECT_EQ(totals.value(QStringLiteral("files")).toInt(), layout.Rows.size());
+        EXPECT_EQ(totals.value(QStringLiteral("translated")).toInteger(), total.captured(1).toLongLong());
+        EXPECT_EQ(totals.value(QStringLiteral("untranslated")).toInteger(), total.captured(3).toLongLong());
+        EXPECT_EQ(document.value(QStringLiteral("groups")).toArray().size(), layout.Groups.size());
+    }
+}
+
+TEST(ReportProgramTest, AnEmptyFolderNamesTheFilesBelowAndRecursiveRefusesAFile)
+{
+    SKIP_WITHOUT_CORPUS();
+    QTemporaryDir dir;
+    buildPoLayout(poLayouts().at(1), Corpus, dir.path());
+    const Result flat = runReport({dir.path()});
+    EXPECT_EQ(flat.err, QStringLiteral("quillmark-report: no PO file in '%1' itself; 3 below it: --recursive (-r) "
+                                       "includes them\n").arg(dir.path()).toUtf8());
+    const QString file = dir.filePath(QStringLiteral("locale/de/LC_MESSAGES/django.po"));
+    const Result onFile = runReport({QStringLiteral("-r"), file});
+    EXPECT_EQ(onFile.exitCode, 2);
+    EXPECT_EQ(onFile.err, QStringLiteral("quillmark-report: not a folder: '%1'\n").arg(file).toUtf8());
 }
 
 TEST(ReportProgramTest, UsageErrorsAndMissingFoldersGiveStatusTwo)

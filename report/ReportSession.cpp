@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QSysInfo>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 #include <dirent.h>
 #include <sys/ioctl.h>
@@ -84,6 +86,7 @@ ReportSession::ReportSession(const ReportOptions& options, QObject* parent)
     static_assert(MaxTimeoutSeconds <= CatalogEngine::MaxCheckTimeLimit);
     m_engine.CheckTimeLimit = options.TimeoutSeconds;
     m_engine.Jobs = options.Jobs;
+    m_engine.Recursive = options.Recursive;
     connect(&m_engine, &CatalogEngine::queueFinished, this, &ReportSession::firstPassFinished);
     connect(&m_engine, &CatalogEngine::checkStarted, this, &ReportSession::checkStarted);
     connect(&m_engine, &CatalogEngine::rowEvaluated, this, &ReportSession::rowEvaluated);
@@ -99,8 +102,14 @@ ReportSession::ReportSession(const ReportOptions& options, QObject* parent)
 
     if (options.Watch) {
         m_notify = std::make_unique<TShellNotify>(nullptr);
-        // Only the entries directly in the folder have rows; the rows follow them as they change, come and go.
-        m_notify->setWatchChildren(false);
+        // Only the entries directly in the folder have rows, unless the whole tree has; the rows follow them as
+        // they change, come and go.
+        m_notify->setWatchChildren(options.Recursive);
+        m_notify->setFolderFilter([this](const QString& path) { return !m_engine.SkipsFolder(path); });
+        m_notify->OnWatchLimit = [this](TShellNotify*) {
+            if (!std::exchange(m_watchLimitTold, true))
+                printError(QStringLiteral("%1; the others are watched").arg(watchLimitMessage()));
+        };
         followFolderEntries(*m_notify, m_engine);
         m_engine.OnRearmWatcher = [this](const QString& folder) { armWatcher(folder); };
     }
@@ -133,7 +142,10 @@ int ReportSession::run()
     }
     // A read sets the shown folder only when the folder exists.
     if (m_engine.FFolder.isEmpty()) {
-        fail(QStringLiteral("no such folder: '%1'").arg(shownArgument(m_options.Folder)));
+        if (QFileInfo::exists(m_options.Folder))
+            fail(QStringLiteral("not a folder: '%1'").arg(shownArgument(m_options.Folder)));
+        else
+            fail(QStringLiteral("no such folder: '%1'").arg(shownArgument(m_options.Folder)));
         return m_exitStatus;
     }
 
@@ -179,6 +191,11 @@ void ReportSession::firstPassFinished()
     }
 
     printRows(rows);
+    bool atLeast = false;
+    if (const int below = m_engine.FilesBelow(&atLeast); rows.isEmpty() && below > 0)
+        printError(QStringLiteral("no PO file in '%1' itself; %2%3 below it: --recursive (-r) includes them")
+                       .arg(shownArgument(m_options.Folder), QString::number(below),
+                            atLeast ? QStringLiteral(" or more") : QString()));
     const ReportVerdict verdict = judgeRows(rows, m_options.FailUnder);
     m_exitStatus = verdict.exitStatus();
     if (m_exitStatus != 0)

@@ -68,6 +68,7 @@ private:
     int m_exitStatus = 0;
     int m_signal = 0;
     bool m_outputFailed = false;
+    bool m_watchLimitTold = false;
     /// stderr is a terminal: show which file is being checked.
     bool m_progress = false;
     int m_progressLength = 0;

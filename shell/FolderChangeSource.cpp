@@ -164,7 +164,22 @@ bool FolderChangeSource::arm(const QString& root, bool recursive)
         m_rootState = RootState::Watched;
     }
     m_armed = true;
+    tellLimit();
     return true;
+}
+
+bool FolderChangeSource::wantsFolder(const QString& relative) const
+{
+    return !m_filter || m_filter(fullPath(relative));
+}
+
+void FolderChangeSource::tellLimit()
+{
+    if (!m_limitReached || m_limitTold || !m_limitHandler)
+        return;
+    m_limitTold = true;
+    const std::function<void()> handler = m_limitHandler;
+    handler();
 }
 
 void FolderChangeSource::disarm()
@@ -183,6 +198,8 @@ void FolderChangeSource::disarm()
     m_onlyName.clear();
     m_recursive = false;
     m_armed = false;
+    m_limitReached = false;
+    m_limitTold = false;
     ++m_generation;
 }
 
@@ -283,6 +300,10 @@ void FolderChangeSource::flush()
     if (!m_armed)
         return;
     const QList<FolderChange> changes = classify(std::move(batch));
+    const quint64 armed = m_generation;
+    tellLimit();
+    if (m_generation != armed)
+        return;
 
     // A handler may re-point the watch or delete its owner: stop when it did.
     const ChangeSink sink = m_sink;
@@ -373,7 +394,7 @@ QList<FolderChange> FolderChangeSource::classify(Batch batch)
 
         // A folder that is there now and not watched (new, or made again under a known name) in a
         // recursive watch: watch it, and report what it already holds.
-        if (m_recursive && *isFolder && !m_watches.values().contains(name)) {
+        if (m_recursive && *isFolder && !m_watches.values().contains(name) && wantsFolder(name)) {
             QList<std::pair<QString, bool>> inside;
             watchFolder(name, &inside);
             for (const auto& [relative, insideIsFolder] : inside) {
@@ -526,8 +547,12 @@ void FolderChangeSource::watchFolder(const QString& relative, QList<std::pair<QS
     // Folders below the root are entries seen without following links; the root is followed.
     const quint32 mask = relative.isEmpty() ? WatchedEvents : WatchedEvents | IN_DONT_FOLLOW;
     const int wd = addWatch(folder, mask);
-    if (wd < 0)
-        return; // out of watches, or gone: the rest of the tree is still watched
+    if (wd < 0) {
+        // Out of watches, or gone: the rest of the tree is still watched.
+        if (errno == ENOSPC)
+            m_limitReached = true;
+        return;
+    }
     m_watches.insert(wd, relative);
     if (relative.isEmpty())
         m_rootWd = wd;
@@ -542,7 +567,7 @@ void FolderChangeSource::watchFolder(const QString& relative, QList<std::pair<QS
             if (created)
                 created->append({entry, isFolder});
         }
-        if (isFolder && m_recursive)
+        if (isFolder && m_recursive && wantsFolder(entry))
             watchFolder(entry, created);
     }
 }

@@ -52,6 +52,8 @@ class FolderChangeSource : public QObject
 {
 public:
     using ChangeSink = std::function<void(const FolderChange& change)>;
+    /// Whether a folder below a recursive watch's root (its full path) is watched, with what is below it.
+    using FolderFilter = std::function<bool(const QString& path)>;
 
     static constexpr int QuietMilliseconds = 150;
     /// A folder that never falls quiet (a program writing a log there) still has its changes reported
@@ -73,6 +75,11 @@ public:
     bool isArmed() const { return m_armed; }
     /// -1 when inotify gave no descriptor.
     int descriptor() const { return m_fd; }
+    /// Every folder by default. Taken by the next arm and by folders found after it.
+    void setFolderFilter(FolderFilter filter) { m_filter = std::move(filter); }
+    /// Called once an arm, after the arm or the changes that reached it, when the system's limit on watches
+    /// (max_user_watches) kept a folder from being watched; the other folders are still watched.
+    void setLimitHandler(std::function<void()> handler) { m_limitHandler = std::move(handler); }
 
 private:
     /// What the root's path names.
@@ -138,7 +145,17 @@ private:
     QString fullPath(const QString& relative) const;
     ShellItem item(const QString& relative) const;
 
+    /// A folder below a recursive root is watched: the filter lets it.
+    bool wantsFolder(const QString& relative) const;
+    /// Tells the limit handler of a limit reached since the arm, once.
+    void tellLimit();
+
     ChangeSink m_sink;
+    FolderFilter m_filter;
+    std::function<void()> m_limitHandler;
+    /// A watch was refused for the limit since the arm; told: the handler knows.
+    bool m_limitReached = false;
+    bool m_limitTold = false;
     int m_fd = -1;
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_quiet;

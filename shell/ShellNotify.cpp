@@ -56,6 +56,21 @@ TShellNotify::TShellNotify(QObject* owner)
         // Not even a home folder: keep the name; a registration will then fail, as for any missing root.
         FRootFolder = QStringLiteral("sfDesktop");
     }
+    FSource->setLimitHandler([this] {
+        if (OnWatchLimit)
+            OnWatchLimit(this);
+    });
+}
+
+void TShellNotify::setFolderFilter(std::function<bool(const QString& path)> filter)
+{
+    FSource->setFolderFilter(std::move(filter));
+}
+
+QString watchLimitMessage()
+{
+    return QStringLiteral("Not every folder is watched: the system's limit on watched folders was reached "
+                          "(/proc/sys/fs/inotify/max_user_watches)");
 }
 
 TShellNotify::~TShellNotify()

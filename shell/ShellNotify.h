@@ -230,6 +230,13 @@ public:
     /// handler. Does not look at HandledEvents. An error raised by a handler ends the calls and propagates.
     void Dispatch(quint32 Word, PShellItem PIDL1, PShellItem PIDL2);
 
+    /// Which folders below the root a watch of the whole subtree looks into (path: the folder's full path);
+    /// every folder when none is set. Taken by the next registration and by folders that come after it.
+    void setFolderFilter(std::function<bool(const QString& path)> filter);
+    /// Called once a registration when the system's limit on watches kept a folder of the subtree from being
+    /// watched; what could be watched still is.
+    std::function<void(TShellNotify* Sender)> OnWatchLimit;
+
     /// Receives what a handler raised while a notification from the system was delivered. By default the
     /// error is written out with qWarning.
     using ErrorHandler = std::function<void(TShellNotify* Sender, std::exception_ptr error)>;
@@ -280,5 +287,8 @@ private:
     ShellItem FRootItem;
     ErrorHandler m_errorHandler;
 };
+
+/// What a watch says when the system's limit kept folders from being watched, naming that limit.
+QString watchLimitMessage();
 
 #endif // QUILLMARK_SHELL_SHELLNOTIFY_H
