@@ -191,14 +191,17 @@ void CatalogEngine::ReadFolder(const QString& text)
         emit historyChanged();
     }
     FFolder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+    // The watch asks which folders it may leave out (SkipsFolder) while it is armed.
+    m_folderPath = QDir::cleanPath(QFileInfo(FFolder).absoluteFilePath());
+    m_folderErrors.clear();
+    m_ignored = Recursive ? gitIgnoredBelow(FFolder) : QSet<QByteArray>();
     if (OnRearmWatcher)
         OnRearmWatcher(FFolder);
     if (OnFolderRead)
         OnFolderRead(path);
     m_folderShown = true;
 
-    m_folderPath = QDir::cleanPath(QFileInfo(FFolder).absoluteFilePath());
-    const QList<QByteArray> names = listFolder();
+    const QList<QByteArray> names = listFolder(&m_ignored);
     m_filesBelow = -1;
     if (names.isEmpty() && !Recursive) {
         // An empty list says where the files are when they are below: a project keeps them in subfolders.
@@ -217,13 +220,14 @@ int CatalogEngine::FilesBelow(bool* atLeast) const
     return m_filesBelow;
 }
 
-QList<QByteArray> CatalogEngine::listFolder()
+QList<QByteArray> CatalogEngine::listFolder(const QSet<QByteArray>* ignored)
 {
     m_folderErrors.clear();
-    m_ignored.clear();
-    if (!Recursive)
+    if (!Recursive) {
+        m_ignored.clear();
         return listPoFiles(FFolder);
-    PoTree tree = walkPoTree(FFolder);
+    }
+    PoTree tree = walkPoTree(FFolder, 0, nullptr, ignored);
     m_ignored = std::move(tree.Ignored);
     m_folderErrors = std::move(tree.Unreadable);
     QList<QByteArray> names = std::move(tree.Names);

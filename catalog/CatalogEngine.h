@@ -214,8 +214,8 @@ private:
     /// Makes the rows those of the folder's listing and starts the queue at row 0.
     void startQueueOver(const QList<QByteArray>& names);
     /// The rows' names of the shown folder's listing, at any depth when Recursive; keeps what else the walk
-    /// found.
-    QList<QByteArray> listFolder();
+    /// found. ignored: what git ignores, when already asked.
+    QList<QByteArray> listFolder(const QSet<QByteArray>* ignored = nullptr);
     /// The watcher's path as the name of a row: relative to the shown folder, in bytes; empty when the path
     /// is not below it.
     QByteArray relativeName(const QString& Path) const;

@@ -68,10 +68,10 @@ bool isSkippedPath(const QByteArray& relative, const QSet<QByteArray>& ignored)
     return false;
 }
 
-PoTree walkPoTree(const QString& folder, int maxFolders, bool* truncated)
+PoTree walkPoTree(const QString& folder, int maxFolders, bool* truncated, const QSet<QByteArray>* ignored)
 {
     PoTree tree;
-    tree.Ignored = gitIgnoredBelow(folder);
+    tree.Ignored = ignored ? *ignored : gitIgnoredBelow(folder);
     if (truncated)
         *truncated = false;
     const QByteArray root = encodeLocalPath(folder);

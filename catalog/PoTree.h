@@ -24,7 +24,9 @@ struct PoTree
 /// git ignores are not walked; a link to a file is listed as any other entry. A folder that goes while it is
 /// walked is simply not there; one that may not be read is in Unreadable. maxFolders, when above 0, ends the
 /// walk after that many folders and sets *truncated.
-PoTree walkPoTree(const QString& folder, int maxFolders = 0, bool* truncated = nullptr);
+/// ignored, when given, stands for what git ignores, which is then not asked.
+PoTree walkPoTree(const QString& folder, int maxFolders = 0, bool* truncated = nullptr,
+                  const QSet<QByteArray>* ignored = nullptr);
 
 /// What git ignores below folder (ending in "/"), as PoTree::Ignored; empty when folder is in no work tree.
 QSet<QByteArray> gitIgnoredBelow(const QString& folder);

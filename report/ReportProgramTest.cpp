@@ -1077,6 +1077,56 @@ TEST(ReportProgramTest, WatchPrintsFilesThatComeAndGo)
     EXPECT_EQ(report.errors(), QByteArray());
 }
 
+TEST(ReportProgramTest, RecursiveWatchFollowsTheWholeTree)
+{
+    SKIP_WITHOUT_CORPUS();
+    QTemporaryDir dir;
+    buildPoLayout(poLayouts().at(1), Corpus, dir.path());
+    const QDir root(dir.path());
+    WatchedReport report({QStringLiteral("-r"), QStringLiteral("--format=tsv"), dir.path()});
+    for (int line = 0; line < 4; ++line)
+        ASSERT_TRUE(report.nextLine(60000).has_value());
+
+    const auto copy = [&](const char* from, const QString& to) {
+        QFile::remove(root.filePath(to));
+        return QFile::copy(CleanFolder + u'/' + QLatin1String(from), root.filePath(to));
+    };
+    const QByteArray de = "\t100%\t1081\t1081\t0\t0\t0";
+    struct Step
+    {
+        const char* description;
+        std::function<bool()> change;
+        QList<QByteArray> lines;
+    };
+    const std::vector<Step> steps = {
+        {"saved three folders down", [&] { return copy("pa.po", QStringLiteral("locale/de/LC_MESSAGES/django.po")); },
+         {"locale/de/LC_MESSAGES/django.po\t40%\t1038\t423\t0\t615\t2"}},
+        {"a language folder made after the read",
+         [&] {
+             return root.mkpath(QStringLiteral("locale/fr/LC_MESSAGES"))
+                 && copy("de.po", QStringLiteral("locale/fr/LC_MESSAGES/django.po"));
+         },
+         {"locale/fr/LC_MESSAGES/django.po" + de}},
+        {"a folder renamed",
+         [&] { return QDir().rename(root.filePath(QStringLiteral("locale/fr")), root.filePath(QStringLiteral("locale/ca"))); },
+         {"locale/fr/LC_MESSAGES/django.po\tremoved\t\t\t\t\t-1", "locale/ca/LC_MESSAGES/django.po" + de}},
+        {"a folder removed", [&] { return QDir(root.filePath(QStringLiteral("locale/ca"))).removeRecursively(); },
+         {"locale/ca/LC_MESSAGES/django.po\tremoved\t\t\t\t\t-1"}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.description);
+        ASSERT_TRUE(step.change());
+        QList<QByteArray> lines;
+        while (lines.size() < step.lines.size())
+            lines.append(report.nextLine(20000).value_or("(nothing)").mid(20));
+        EXPECT_EQ(lines, step.lines);
+        const std::optional<QByteArray> more = report.nextLine(700);
+        EXPECT_FALSE(more.has_value()) << more.value_or("").constData();
+    }
+    EXPECT_EQ(report.stop(SIGINT), 0);
+    EXPECT_EQ(report.errors(), QByteArray());
+}
+
 TEST(ReportProgramTest, WatchFollowsTheFolderByItsPath)
 {
     SKIP_WITHOUT_CORPUS();
