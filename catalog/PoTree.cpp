@@ -108,7 +108,6 @@ PoTree walkPoTree(const QString& folder, int maxFolders, bool* truncated, const 
             const char* name = entry->d_name;
             if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
                 continue;
-            const QByteArray path = relative + name;
             unsigned char type = entry->d_type;
             if (type == DT_UNKNOWN) {
                 struct stat status
@@ -117,9 +116,15 @@ PoTree walkPoTree(const QString& folder, int maxFolders, bool* truncated, const 
                 if (::fstatat(::dirfd(dir.get()), name, &status, AT_SYMLINK_NOFOLLOW) == 0)
                     type = S_ISDIR(status.st_mode) ? DT_DIR : DT_REG;
             }
-            if (hasPoSuffix(QByteArrayView(name)) && !tree.Ignored.contains(path))
+            const bool po = hasPoSuffix(QByteArrayView(name));
+            const bool walked = type == DT_DIR && name[0] != '.';
+            // Most entries of a large tree are neither: they cost no path.
+            if (!po && !walked)
+                continue;
+            const QByteArray path = relative + name;
+            if (po && !tree.Ignored.contains(path))
                 tree.Names.append(path);
-            if (type == DT_DIR && name[0] != '.' && !tree.Ignored.contains(path + '/'))
+            if (walked && !tree.Ignored.contains(path + '/'))
                 pending.append(path + '/');
         }
     }
