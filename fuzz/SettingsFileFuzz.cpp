@@ -86,6 +86,7 @@ public:
     }
     void setYellowThreshold(YellowThreshold threshold) override { FUZZ_CHECK(threshold == RatioFromPosition(m_track)); }
     void setJobs(qint32 jobs) override { FUZZ_CHECK(jobs >= MinJobs && jobs <= MaxJobs); }
+    void setSubfolders(bool) override {}
     void updateCustomEditorItem() override { }
     void setFolderText(const QString& text) override { folderText = text; }
     void appendFolderHistory(const QString& folder) override { folders.append(folder); }

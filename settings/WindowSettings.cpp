@@ -183,6 +183,7 @@ SettingsLoad LoadSettings(TRegistry& registry, SettingsTarget& target)
     target.setTrackPosition(ratio);
     target.setYellowThreshold(RatioFromPosition(ratio));
     target.setJobs(std::clamp(readInteger(QStringLiteral("Jobs"), 0).value_or(0), MinJobs, qint32{MaxJobs}));
+    target.setSubfolders(readInteger(QStringLiteral("Subfolders"), 0).value_or(0) != 0);
 
     target.updateCustomEditorItem();
 
@@ -239,6 +240,13 @@ void StoreContinue(TRegistry& registry, const QString& editorPath, qint32 defaul
         storeShown(registry, values, QStringLiteral("Editor"), editorPath, unread);
         storeShown(registry, values, QStringLiteral("Default"), defaultAction, unread);
         storeShown(registry, values, QStringLiteral("Ratio"), trackPosition, unread);
+    });
+}
+
+void StoreSubfolders(TRegistry& registry, bool on, const UnreadValues& unread)
+{
+    registry.save([&](SettingsDocument& values) {
+        storeShown(registry, values, QStringLiteral("Subfolders"), on ? 1 : 0, unread);
     });
 }
 

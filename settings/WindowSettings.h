@@ -47,6 +47,8 @@ public:
     virtual void setYellowThreshold(YellowThreshold threshold) = 0;
     /// The checks the catalog runs at once, as stored within MinJobs..MaxJobs: 0 for one per processor available.
     virtual void setJobs(qint32 jobs) = 0;
+    /// Whether reads list the PO files in subfolders too: "Subfolders" as stored, any value but 0 counting as on.
+    virtual void setSubfolders(bool on) = 0;
     /// UpdateCustomEditorItem.
     virtual void updateCustomEditorItem() = 0;
     /// EdtDir's text.
@@ -120,6 +122,10 @@ void SaveFolders(TRegistry& registry, const QString& folderText, const QStringLi
 /// registry last knew it as stored (see SaveFolders).
 void StoreContinue(TRegistry& registry, const QString& editorPath, qint32 defaultAction, qint32 trackPosition,
                    const UnreadValues& unread = {});
+
+/// After each toggle of "Include subfolders", in one write: "Subfolders" := 1 or 0, unless unread or unchanged
+/// since registry last knew it as stored. Until the first toggle the file holds no such value, which reads as off.
+void StoreSubfolders(TRegistry& registry, bool on, const UnreadValues& unread = {});
 
 /// After every use of the font dialog, with the dialog's font, in one write: "Font", "FontSize", "FontStyle", each
 /// unless unread or unchanged since registry last knew it as stored.

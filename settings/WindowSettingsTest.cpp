@@ -45,6 +45,7 @@ public:
         calls << QStringLiteral("threshold %1/%2").arg(threshold.Num).arg(threshold.Den);
     }
     void setJobs(qint32 jobs) override { calls << QStringLiteral("jobs %1").arg(jobs); }
+    void setSubfolders(bool on) override { calls << QStringLiteral("subfolders %1").arg(on); }
     void updateCustomEditorItem() override { calls << QStringLiteral("update editor item"); }
     void setFolderText(const QString& text) override { calls << QStringLiteral("folder ") + text; }
     void appendFolderHistory(const QString& folder) override { calls << QStringLiteral("history ") + folder; }
@@ -73,6 +74,7 @@ QStringList firstStartCalls()
         QStringLiteral("track 3"),
         QStringLiteral("threshold 1/2"),
         QStringLiteral("jobs 0"),
+        QStringLiteral("subfolders 0"),
         QStringLiteral("update editor item"),
         QStringLiteral("folder ") + QDir::homePath(),
     };
@@ -131,6 +133,7 @@ TEST_F(WindowSettingsTest, StoredValuesLoadInOrderAndHistoryClosesItsGaps)
                   "track 6",
                   "threshold 1/8",
                   "jobs 3",
+                  "subfolders 0",
                   "update editor item",
                   "folder /po/",
                   "history /a/",
@@ -254,6 +257,7 @@ TEST_F(WindowSettingsTest, AWronglyTypedValueTakesItsDefaultAndNothingIsLostUpTo
         {"Editor", "/usr/bin/kate"},
         {"Ratio", 5},
         {"Jobs", 1},
+        {"Subfolders", 1},
         {"LastDir", "/po/"},
         {"Dir1", "/a/"},
         {"Dir2", "/b/"},
@@ -269,6 +273,7 @@ TEST_F(WindowSettingsTest, AWronglyTypedValueTakesItsDefaultAndNothingIsLostUpTo
         "track 5",
         "threshold 1/6",
         "jobs 1",
+        "subfolders 1",
         "update editor item",
         "folder /po/",
         "history /a/",
@@ -292,6 +297,7 @@ TEST_F(WindowSettingsTest, AWronglyTypedValueTakesItsDefaultAndNothingIsLostUpTo
         {"Editor", QJsonValue::Null, {"editor /usr/bin/kate", "editor " + DefaultEditor()}},
         {"Ratio", 5.5, {"track 5", "track 3", "threshold 1/6", "threshold 1/2"}},
         {"Jobs", "1", {"jobs 1", "jobs 0"}},
+        {"Subfolders", true, {"subfolders 1", "subfolders 0"}},
         {"LastDir", 7, {"folder /po/", "folder " + QDir::homePath()}},
         {"Dir2", 2, {"history /b/", ""}},
     };

@@ -1,6 +1,7 @@
 #include "window/Main.h"
 
 #include "catalog/CatalogEngine.h"
+#include "catalog/CatalogTotals.h"
 #include "catalog/SingleFileCheck.h"
 #include "resources/Images.h"
 #include "runner/LocalPath.h"
@@ -17,6 +18,7 @@
 #include "window/OutputMemo.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -38,7 +40,9 @@
 #include <QSplitter>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <filesystem>
@@ -176,9 +180,21 @@ void TFrmMain::createControls()
     Label13 = PnlTree->Label13();
     KeepOwnFont(Label13);
     Splitter1->addWidget(PnlTree);
+    // The totals line sits under the list inside the splitter's pane, so that it costs the list only its own
+    // height and only while it shows.
+    auto* listPane = named(new QWidget, "PnlList");
+    auto* listColumn = new QVBoxLayout(listPane);
+    listColumn->setContentsMargins(0, 0, 0, 0);
+    listColumn->setSpacing(2);
     List = named(new TListViewEx, "List");
     List->setModel(&FEngine->Rows());
-    Splitter1->addWidget(List);
+    listColumn->addWidget(List, 1);
+    LblTotals = named(new QLabel, "LblTotals");
+    LblTotals->setTextFormat(Qt::PlainText);
+    LblTotals->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    LblTotals->hide();
+    listColumn->addWidget(LblTotals);
+    Splitter1->addWidget(listPane);
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({FolderTreePanel::PanelWidth, 627 - FolderTreePanel::PanelWidth});
@@ -360,9 +376,27 @@ void TFrmMain::bindEvents()
 
     engine->OnRearmWatcher = [this](const QString& folder) {
         Notify->setEnabled(false);
+        // With the subfolders the whole tree is watched, but for the folders no row can come from.
+        Notify->setWatchChildren(FEngine->Recursive);
         Notify->setRootFolder(folder);
         Notify->setEnabled(true);
     };
+    Notify->setFolderFilter([engine](const QString& path) { return !engine->SkipsFolder(path); });
+    Notify->OnWatchLimit = [this](TShellNotify*) {
+        FWatchLimited = true;
+        scheduleTotals();
+    };
+
+    // 5,000 rows checked in a burst recompute the totals once, not 5,000 times.
+    FTotalsTimer = new QTimer(this);
+    FTotalsTimer->setSingleShot(true);
+    FTotalsTimer->setInterval(0);
+    connect(FTotalsTimer, &QTimer::timeout, this, &TFrmMain::updateTotals);
+    CatalogModel* rows = &engine->Rows();
+    connect(rows, &QAbstractItemModel::dataChanged, this, &TFrmMain::scheduleTotals);
+    connect(rows, &QAbstractItemModel::rowsInserted, this, &TFrmMain::scheduleTotals);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, &TFrmMain::scheduleTotals);
+    connect(rows, &QAbstractItemModel::modelReset, this, &TFrmMain::scheduleTotals);
 
     connect(BtnList, &QPushButton::clicked, this, &TFrmMain::EdtDirDblClick);
     connect(BtnCheck, &QPushButton::clicked, this, &TFrmMain::BtnCheckClick);
@@ -376,6 +410,7 @@ void TFrmMain::bindEvents()
     connect(PnlEditor->Button4, &QPushButton::clicked, this, &TFrmMain::Button4Click);
     connect(PnlEditor->BtnFont, &QPushButton::clicked, this, &TFrmMain::BtnFontClick);
     connect(PnlEditor->BtnEditor, &QPushButton::clicked, this, &TFrmMain::BtnEditorClick);
+    connect(PnlEditor->ChkSubfolders, &QCheckBox::toggled, this, &TFrmMain::ChkSubfoldersClick);
     // Bound before the settings are loaded: the stored position reaches Label10 and the threshold through it.
     connect(PnlEditor->Track, &QSlider::valueChanged, this, &TFrmMain::TrackChange);
     PnlEditor->EdtEditor->installEventFilter(this);
@@ -641,10 +676,77 @@ void TFrmMain::ReadFolder()
     // the system.
     const QString text = EdtDir->currentText();
     List->setEmptyText(QString());
+    FWatchLimited = false;
     FEngine->ReadFolder(text);
     // A typo leaves an empty list; it says why in place, where the user looks.
-    if (!FEngine->FolderShown())
+    if (!FEngine->FolderShown()) {
         List->setEmptyText(QStringLiteral("No such folder: %1").arg(displayLocalPath(text)));
+        return;
+    }
+    FReadText = text;
+    showFilesBelow();
+}
+
+void TFrmMain::showFilesBelow()
+{
+    bool atLeast = false;
+    const int below = FEngine->FilesBelow(&atLeast);
+    if (below <= 0 || FEngine->Rows().rowCount() > 0)
+        return;
+    List->setEmptyText(
+        QStringLiteral("No PO file here; %1%2 in subfolders: tick Include subfolders under Preferences to list them")
+            .arg(below)
+            .arg(atLeast ? QStringLiteral(" or more") : QString()));
+}
+
+void TFrmMain::ChkSubfoldersClick(bool on)
+{
+    if (FEngine->Recursive == on)
+        return;
+    FEngine->Recursive = on;
+    FUnread.remove(QStringLiteral("Subfolders"));
+    runGuarded(messageParent(), [&] { StoreSubfolders(*FRegistry, on, FUnread); });
+    showRegistryNotice();
+    scheduleTotals();
+    if (!FEngine->FolderShown() || FReadText.isNull())
+        return;
+    runGuarded(messageParent(), [this] {
+        List->setEmptyText(QString());
+        FWatchLimited = false;
+        FEngine->ReadFolder(FReadText);
+        showFilesBelow();
+    });
+}
+
+void TFrmMain::scheduleTotals()
+{
+    FTotalsTimer->start();
+}
+
+void TFrmMain::updateTotals()
+{
+    LblTotals->setVisible(FEngine->Recursive);
+    if (!FEngine->Recursive)
+        return;
+    QString text = totalsText(FEngine->Rows().rows());
+    if (FWatchLimited)
+        text += QLatin1Char('\n') + watchLimitMessage();
+    LblTotals->setText(text);
+}
+
+QString TFrmMain::totalsText(const QList<CatalogRow>& rows)
+{
+    // A few group lines keep the list tall enough to use; the rest are counted.
+    constexpr int ShownGroups = 4;
+    QStringList lines{QStringLiteral("Total: %1").arg(catalogTotals(rows).Text())};
+    const QList<CatalogGroupTotals> groups = catalogGroupTotals(rows);
+    if (groups.size() > 1) {
+        for (qsizetype i = 0; i < std::min<qsizetype>(groups.size(), ShownGroups); ++i)
+            lines.append(QStringLiteral("%1  %2").arg(groups.at(i).Group, groups.at(i).Totals.Text()));
+        if (groups.size() > ShownGroups)
+            lines.append(QStringLiteral("\u2026 and %1 more folders").arg(groups.size() - ShownGroups));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 void TFrmMain::CheckSingleFile()
@@ -707,6 +809,14 @@ void TFrmMain::setJobs(qint32 jobs)
 {
     // Counted at each start rather than stored, so that the setting follows the machine it runs on.
     FEngine->Jobs = jobs == 0 ? availableProcessors() : jobs;
+}
+
+void TFrmMain::setSubfolders(bool on)
+{
+    FEngine->Recursive = on;
+    const QSignalBlocker blocker(PnlEditor->ChkSubfolders);
+    PnlEditor->ChkSubfolders->setChecked(on);
+    scheduleTotals();
 }
 
 void TFrmMain::updateCustomEditorItem()

@@ -28,6 +28,8 @@ class QProgressBar;
 class QPushButton;
 class QSplitter;
 class QTabWidget;
+class QTimer;
+struct CatalogRow;
 class SingleFileCheck;
 class TListViewEx;
 class TOutputMemo;
@@ -70,6 +72,9 @@ public:
     FolderTreePanel* PnlTree;
     QLabel* Label13;
     TListViewEx* List;
+    /// Under the list while subfolders are included: the totals of the rows, in all and per group, and the notes
+    /// of the watch.
+    QLabel* LblTotals;
     QWidget* TabSheet2;
     QLineEdit* EdtFile;
     QPushButton* BtnCheck;
@@ -150,6 +155,10 @@ public:
 
     /// The folder read of the catalog page, from EdtDir's text as typed.
     void ReadFolder();
+    /// The handler of "Include subfolders": stores it and reads the shown folder again, with or without them.
+    void ChkSubfoldersClick(bool on);
+    /// LblTotals' text for the rows now listed.
+    static QString totalsText(const QList<CatalogRow>& rows);
     /// The single-file check, from EdtFile's text as typed.
     void CheckSingleFile();
 
@@ -176,6 +185,7 @@ public:
     void setTrackPosition(qint32 position) override;
     void setYellowThreshold(YellowThreshold threshold) override;
     void setJobs(qint32 jobs) override;
+    void setSubfolders(bool on) override;
     void updateCustomEditorItem() override;
     void setFolderText(const QString& text) override;
     void appendFolderHistory(const QString& folder) override;
@@ -213,6 +223,11 @@ private:
     void showRegistryNotice();
     /// The catalog of the folder the command line names, read; or the single-file page with the file, checked.
     void openCommandLinePath(const QString& path);
+    /// Soon, once for any number of row changes: LblTotals follows the rows.
+    void scheduleTotals();
+    void updateTotals();
+    /// In place of an empty list: the PO files below a folder that has none of its own, and how to list them.
+    void showFilesBelow();
 
     QStringList FArguments;
     std::unique_ptr<TRegistry> FRegistry;
@@ -220,6 +235,11 @@ private:
     UnreadValues FUnread;
     std::unique_ptr<CatalogEngine> FEngine;
     std::unique_ptr<SingleFileCheck> FFileCheck;
+    /// The text of the last read that found its folder: a toggle of the subfolders reads it again.
+    QString FReadText;
+    /// The system's limit on watches kept folders of the shown tree from being watched.
+    bool FWatchLimited = false;
+    QTimer* FTotalsTimer = nullptr;
     bool FShown = false;
     bool FDestroyed = false;
 };

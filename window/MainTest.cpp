@@ -237,6 +237,17 @@ protected:
         return folder;
     }
 
+    /// A folder without PO files of its own and two below it, in two domain folders.
+    QString corpusTree()
+    {
+        const QString folder = m_work.filePath(QStringLiteral("project"));
+        EXPECT_TRUE(QDir().mkpath(folder + QStringLiteral("/po")));
+        EXPECT_TRUE(QDir().mkpath(folder + QStringLiteral("/help/de")));
+        EXPECT_TRUE(QFile::copy(corpus(QStringLiteral("thunar/de.po")), folder + QStringLiteral("/po/de.po")));
+        EXPECT_TRUE(QFile::copy(corpus(QStringLiteral("thunar/am.po")), folder + QStringLiteral("/help/de/de.po")));
+        return folder;
+    }
+
     static QStringList captions(TFrmMain& window)
     {
         QStringList result;
@@ -816,6 +827,43 @@ TEST_F(MainWindowTest, ATextThatNamesNoFolderSaysSoInTheEmptyList)
     typeFolderAndEnter(window, m_work.path());
     EXPECT_EQ(window.List->emptyText(), QString());
     EXPECT_EQ(window.List->viewport()->grab().toImage(), empty);
+}
+
+TEST_F(MainWindowTest, AFolderWhosePoFilesAreAllBelowItSaysHowManyAndHowToListThem)
+{
+    const QString folder = corpusTree();
+    TFrmMain& window = showWindow();
+    typeFolderAndEnter(window, folder);
+    EXPECT_EQ(window.Engine().Rows().rowCount(), 0);
+    EXPECT_EQ(window.List->emptyText(),
+              QStringLiteral("No PO file here; 2 in subfolders: tick Include subfolders under Preferences to list them"));
+    EXPECT_FALSE(window.LblTotals->isVisible());
+}
+
+TEST_F(MainWindowTest, IncludeSubfoldersListsRowsByRelativePathWithTheirTotalsAndIsStored)
+{
+    const QString folder = corpusTree();
+    TFrmMain& window = showWindow();
+    typeFolderAndEnter(window, folder);
+    window.BtnPrefClick();
+    window.PnlEditor->ChkSubfolders->click();
+
+    EXPECT_EQ(captions(window), QStringList({"help/de/de.po", "po/de.po"}));
+    EXPECT_EQ(window.Notify->RootFolder(), folder + QLatin1Char('/'));
+    EXPECT_TRUE(window.Notify->WatchChildren());
+    // The totals follow the checks as they end.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window.LblTotals->isVisible() && !window.LblTotals->text().contains("not checked"); }, 60000));
+    EXPECT_EQ(window.LblTotals->text().split(QLatin1Char('\n')),
+              QStringList({"Total: 2 files: 1475 translated, 0 fuzzy, 382 untranslated (79.4% translated)",
+                           "help/  1 file: 394 translated, 0 fuzzy, 382 untranslated (50.7% translated)",
+                           "po/  1 file: 1081 translated, 0 fuzzy, 0 untranslated (100.0% translated)"}));
+    EXPECT_EQ(settings().value(QStringLiteral("Subfolders")), QJsonValue(1));
+
+    window.PnlEditor->ChkSubfolders->click();
+    EXPECT_EQ(captions(window), QStringList());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.LblTotals->isVisible(); }, 5000));
+    EXPECT_EQ(settings().value(QStringLiteral("Subfolders")), QJsonValue(0));
 }
 
 TEST_F(MainWindowTest, EachAcceleratorIsUniqueOnItsPage)

@@ -224,6 +224,21 @@ TEST_F(PopupMenusTest, CommandsAndDoubleClickUseTheShownFolderAndTheSelectedRow)
     EXPECT_EQ(checks, QStringList{second});
 }
 
+TEST_F(PopupMenusTest, ARowOfASubfolderIsItsPathBelowTheShownFolder)
+{
+    model.addRows({"de/LC_MESSAGES/django.po"});
+    int row = 0;
+    while (model.row(row).Name != "de/LC_MESSAGES/django.po")
+        ++row;
+    selectRow(row);
+    runAllCommands();
+    const QString path = folder + QStringLiteral("de/LC_MESSAGES/django.po");
+    EXPECT_EQ(launches,
+              (QList<Launch>{{"open", path, {}, {}}, {"start", EditorPath, path, folder}, {"open", path, {}, {}},
+                             {"start", EditorPath, path, folder}}));
+    EXPECT_EQ(checks, (QStringList{path, path, path}));
+}
+
 TEST_F(PopupMenusTest, CustomEditorGetsThePathAsOneArgumentInTheShownFolder)
 {
     const QString poFolder = temp.filePath(QStringLiteral("my po files"));

@@ -205,6 +205,7 @@ PreferencesPanel::PreferencesPanel(PreferencesHost& host, QWidget* parent)
     Label7 = makeLabel(QStringLiteral("1/2"), this);
     Label8 = makeLabel(QStringLiteral("1/8"), this);
     BtnEditor = new QPushButton(QStringLiteral("Co&ntinue"), this);
+    ChkSubfolders = new QCheckBox(QStringLiteral("Include &subfolders"), this);
 
     using Sizing = AnchorLayout::Sizing;
     constexpr Qt::Edges LeftTop = Qt::LeftEdge | Qt::TopEdge;
@@ -225,7 +226,9 @@ PreferencesPanel::PreferencesPanel(PreferencesHost& host, QWidget* parent)
     m_layout->place(Label7, {312, 154, 40, 15}, LeftTop, Sizing::PreferredWidth);
     m_layout->place(Label8, {369, 154, 40, 15}, LeftTop, Sizing::PreferredWidth);
     m_layout->place(BtnEditor, {7, 173, 87, 28}, LeftTop);
+    m_layout->place(ChkSubfolders, {110, 178, 200, 19}, LeftTop, Sizing::PreferredWidth);
 
+    ChkSubfolders->setObjectName(QStringLiteral("ChkSubfolders"));
     Label5->setObjectName(QStringLiteral("Label5"));
     Label4->setObjectName(QStringLiteral("Label4"));
     EdtEditor->setObjectName(QStringLiteral("EdtEditor"));

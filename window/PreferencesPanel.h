@@ -15,6 +15,7 @@
 #include <optional>
 
 class AnchorLayout;
+class QCheckBox;
 class QComboBox;
 class QKeyEvent;
 class QLabel;
@@ -140,6 +141,8 @@ public:
     QLabel* Label7;
     QLabel* Label8;
     QPushButton* BtnEditor;
+    /// Reads list the PO files of the subfolders too; the window acts on each toggle.
+    QCheckBox* ChkSubfolders;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
