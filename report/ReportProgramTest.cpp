@@ -342,7 +342,8 @@ TEST(ReportProgramTest, ExitStatusSaysWhetherEveryFilePassed)
         {{QStringLiteral("--allow-empty"), empty.path()}, 0, QString()},
         {{project.path()},
          1,
-         QStringLiteral("quillmark-report: no PO file in '%1'; 2 lie in its subfolders\n").arg(project.path())},
+         QStringLiteral("quillmark-report: no PO file in '%1' itself; 2 below it: --recursive (-r) includes them\n")
+             .arg(project.path())},
     };
     for (const auto& [arguments, exitCode, error] : nothingToCheck) {
         const Result none = runReport(QStringList{QStringLiteral("--format=tsv")} + arguments);

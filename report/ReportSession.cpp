@@ -1,7 +1,6 @@
 #include "report/ReportSession.h"
 
 #include "catalog/MsgfmtStats.h"
-#include "report/PoFilesBelow.h"
 #include "report/ReportVerdict.h"
 #include "runner/LocalPath.h"
 #include "shell/FolderEntries.h"
@@ -191,20 +190,20 @@ void ReportSession::firstPassFinished()
     }
 
     printRows(rows);
-    bool atLeast = false;
-    if (const int below = m_engine.FilesBelow(&atLeast); rows.isEmpty() && below > 0)
-        printError(QStringLiteral("no PO file in '%1' itself; %2%3 below it: --recursive (-r) includes them")
-                       .arg(shownArgument(m_options.Folder), QString::number(below),
-                            atLeast ? QStringLiteral(" or more") : QString()));
     const ReportVerdict verdict = judgeRows(rows, m_options.FailUnder);
     m_exitStatus = verdict.exitStatus();
     if (m_exitStatus != 0)
         printError(verdict.summary(m_options.FailUnder));
     // A wrong path, or a project whose PO files lie deeper, would otherwise pass having checked nothing.
-    if (rows.isEmpty() && !m_options.AllowEmpty) {
-        printError(
-            noPoFileMessage(shownArgument(m_options.Folder), countPoFilesBelow(encodeLocalPath(m_engine.FFolder))));
-        m_exitStatus = 1;
+    bool atLeast = false;
+    const int below = m_engine.FilesBelow(&atLeast);
+    if (rows.isEmpty() && (!m_options.AllowEmpty || below > 0)) {
+        const QString folder = shownArgument(m_options.Folder);
+        printError(below > 0 ? QStringLiteral("no PO file in '%1' itself; %2%3 below it: --recursive (-r) includes them")
+                                   .arg(folder, QString::number(below), atLeast ? QStringLiteral(" or more") : QString())
+                             : QStringLiteral("no PO file in '%1'").arg(folder));
+        if (!m_options.AllowEmpty)
+            m_exitStatus = 1;
     }
     m_table.emplace(rows);
     if (!m_options.Watch || m_outputFailed)
