@@ -2,6 +2,7 @@
 
 #include "runner/LocalPath.h"
 
+#include <QDir>
 #include <QProcess>
 
 #include <cerrno>
@@ -26,6 +27,26 @@ size_t qHash(const FolderId& id, size_t seed = 0)
     return qHashMulti(seed, quint64(id.Device), quint64(id.Inode));
 }
 
+/// Whether a ".git" (a folder, or the file of a linked work tree) stands in folder or a folder above it. Only
+/// then is git asked: a read outside any work tree starts no process.
+bool belowGitMarker(const QString& folder)
+{
+    QByteArray path = encodeLocalPath(folder);
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    for (;;) {
+        struct stat info
+        {
+        };
+        if (::lstat((path + "/.git").constData(), &info) == 0)
+            return true;
+        const qsizetype slash = path.lastIndexOf('/');
+        if (slash <= 0)
+            return slash == 0 && path.size() > 1 && ::lstat("/.git", &info) == 0;
+        path.truncate(slash);
+    }
+}
+
 } // namespace
 
 bool hasPoSuffix(QByteArrayView name)
@@ -37,6 +58,8 @@ bool hasPoSuffix(QByteArrayView name)
 QSet<QByteArray> gitIgnoredBelow(const QString& folder)
 {
     QSet<QByteArray> ignored;
+    if (!belowGitMarker(QDir(folder).absolutePath()))
+        return ignored;
     QProcess git;
     git.setWorkingDirectory(folder);
     // Git's own rules (.gitignore at every level, info/exclude, the user's excludes file) decide; whole
