@@ -22,23 +22,11 @@ namespace {
 // A blank, quotes and a field code of its own: none of them may split the path or be read again.
 const QString FilePath = QStringLiteral("/tmp/my po's \"files\"/%f de.po");
 
-QStringList execWords(const QString& exec)
-{
-    int count = 0;
-    gchar** words = nullptr;
-    if (!g_shell_parse_argv(exec.toUtf8().constData(), &count, &words, nullptr))
-        return {};
-    QStringList list;
-    for (int i = 0; i < count; ++i)
-        list.append(QString::fromUtf8(words[i]));
-    g_strfreev(words);
-    return list;
-}
 
 void checkCommand(const DesktopEntry& entry)
 {
     const QStringList command = EntryCommand(entry, FilePath);
-    const QStringList words = execWords(entry.Exec);
+    const QStringList words = ExecWords(entry.Exec);
     const bool fileCodeAlone
         = std::any_of(words.cbegin() + std::min<qsizetype>(1, words.size()), words.cend(), [](const QString& word) {
               return word == QLatin1String("%f") || word == QLatin1String("%F") || word == QLatin1String("%u")

@@ -44,24 +44,11 @@ DesktopEntry entryOf(GDesktopAppInfo* info)
     return entry;
 }
 
-/// Exec= split by its quoting, the way GIO splits it; empty when it cannot be split.
-QStringList execWords(const QString& exec)
-{
-    int count = 0;
-    gchar** words = nullptr;
-    if (!g_shell_parse_argv(exec.toUtf8().constData(), &count, &words, nullptr))
-        return {};
-    QStringList list;
-    for (int i = 0; i < count; ++i)
-        list.append(QString::fromUtf8(words[i]));
-    g_strfreev(words);
-    return list;
-}
 
 /// The program an entry starts, looked for behind "env NAME=value".
 QString execProgram(const QString& exec)
 {
-    const QStringList words = execWords(exec);
+    const QStringList words = ExecWords(exec);
     qsizetype first = 0;
     if (!words.isEmpty() && words.first() == QLatin1String("env")) {
         first = 1;
@@ -144,6 +131,19 @@ bool startInTerminal(const QStringList& command, const QString& filePath, QStrin
 
 } // namespace
 
+QStringList ExecWords(const QString& exec)
+{
+    int count = 0;
+    gchar** words = nullptr;
+    if (!g_shell_parse_argv(exec.toUtf8().constData(), &count, &words, nullptr))
+        return {};
+    QStringList list;
+    for (int i = 0; i < count; ++i)
+        list.append(QString::fromUtf8(words[i]));
+    g_strfreev(words);
+    return list;
+}
+
 std::optional<DesktopEntry> FindDesktopEntry(const QString& editor)
 {
     if (!editor.endsWith(QLatin1String(".desktop")))
@@ -162,7 +162,7 @@ QStringList EntryCommand(const DesktopEntry& entry, const QString& filePath)
 {
     QStringList command;
     bool opensFile = false;
-    const QStringList words = execWords(entry.Exec);
+    const QStringList words = ExecWords(entry.Exec);
     for (qsizetype i = 0; i < words.size(); ++i) {
         const QString& word = words.at(i);
         // The file is put in after the split, so no blank or quote in its path can split it or end it.
@@ -260,7 +260,7 @@ bool OpenInDesktopEditor(const QString& filePath, const QStringList& mimeTypes, 
     if (variable) {
         const QString value = qEnvironmentVariable(variable);
         QString why;
-        if (startInTerminal(execWords(value), filePath, &why))
+        if (startInTerminal(ExecWords(value), filePath, &why))
             return true;
         tried.append(QStringLiteral("%1 \"%2\" in a terminal: %3").arg(QLatin1String(variable), value, why));
     } else {

@@ -31,6 +31,10 @@ struct DesktopEntry
 /// not installed.
 std::optional<DesktopEntry> FindDesktopEntry(const QString& editor);
 
+/// An Exec= line (or a command such as $EDITOR) split by its quoting, the way GIO splits it; empty when it cannot
+/// be split.
+QStringList ExecWords(const QString& exec);
+
 /// The arguments that start entry on filePath, the program first: Exec= split by its quoting, each of %f, %F, %u
 /// and %U giving filePath (as one argument when it stands alone), %i "--icon" and the icon, %c the name, %k the
 /// entry file, %% a "%"; other field codes give nothing. Empty when Exec= cannot be split, when a field code stands
