@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
@@ -43,18 +44,25 @@ GapFigures figures(std::vector<double> gaps)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: window_bench <folder of PO files>\n");
+    const bool subfolders = argc == 3 && qstrcmp(argv[1], "--subfolders") == 0;
+    if (argc != 2 && !subfolders) {
+        std::fprintf(stderr, "usage: window_bench [--subfolders] <folder of PO files>\n");
         return 2;
     }
-    // The settings of a run stay out of the user's.
+    // The settings of a run stay out of the user's; with --subfolders they ask for every PO file below the folder.
     QTemporaryDir configHome;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
+    if (subfolders) {
+        QDir().mkpath(configHome.filePath(QStringLiteral("Velloran/Quillmark")));
+        QFile settings(configHome.filePath(QStringLiteral("Velloran/Quillmark/settings.json")));
+        if (!settings.open(QIODevice::WriteOnly) || settings.write("{\"Subfolders\": 1}\n") < 0)
+            return 2;
+    }
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
-    const QString folder = QString::fromLocal8Bit(argv[1]);
+    const QString folder = QString::fromLocal8Bit(argv[argc - 1]);
     TFrmMain window({QStringLiteral("quillmark")});
     window.show();
     QApplication::processEvents();
